@@ -1,0 +1,26 @@
+// Size fields are little-endian whatever the processor's byte order, so both
+// directions work byte by byte with arithmetic.
+#include "zavevuv.h"
+
+namespace zavevuv {
+
+std::int64_t Assem4(std::span<const unsigned char, 4> fourbytes) {
+  // Unsigned bytes widened to 64 bits before shifting: 0x80..0xFF count
+  // 128..255 and the sum can neither overflow nor turn negative.
+  const auto b1 = static_cast<std::uint64_t>(fourbytes[0]);
+  const auto b2 = static_cast<std::uint64_t>(fourbytes[1]);
+  const auto b3 = static_cast<std::uint64_t>(fourbytes[2]);
+  const auto b4 = static_cast<std::uint64_t>(fourbytes[3]);
+  return static_cast<std::int64_t>(b1 | (b2 << 8U) | (b3 << 16U) | (b4 << 24U));
+}
+
+void Decon4(std::int64_t value, std::span<unsigned char, 4> fourbytes) {
+  // Conversion to unsigned is modulo 2^64, so only the low 32 bits survive.
+  const auto v = static_cast<std::uint64_t>(value);
+  fourbytes[0] = static_cast<unsigned char>(v & 0xFFU);
+  fourbytes[1] = static_cast<unsigned char>((v >> 8U) & 0xFFU);
+  fourbytes[2] = static_cast<unsigned char>((v >> 16U) & 0xFFU);
+  fourbytes[3] = static_cast<unsigned char>((v >> 24U) & 0xFFU);
+}
+
+}  // namespace zavevuv

@@ -1,0 +1,117 @@
+#include "fd.h"
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace zavevuv {
+
+Fd& Fd::operator=(Fd&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) {
+      ::close(fd_);
+    }
+    fd_ = std::exchange(other.fd_, -1);
+  }
+  return *this;
+}
+
+Fd::~Fd() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+  }
+}
+
+Fd Fd::Open(const char* path, int flags) {
+  int fd = -1;
+  do {
+    fd = ::open(path, flags);
+  } while (fd < 0 && errno == EINTR);
+  return Fd(fd);
+}
+
+bool Fd::Close() noexcept {
+  const int fd = std::exchange(fd_, -1);
+  // Never retried: on Linux the descriptor is gone even when close fails,
+  // and the failure (EINTR included) may mean written data was lost.
+  return fd >= 0 && ::close(fd) == 0;
+}
+
+std::optional<std::size_t> ReadAt(int fd, std::span<unsigned char> out, std::int64_t offset) {
+  std::size_t done = 0;
+  while (done < out.size()) {
+    const ssize_t got = ::pread(fd, out.data() + done, out.size() - done,
+                                static_cast<off_t>(offset) + static_cast<off_t>(done));
+    if (got < 0 && errno == EINTR) {
+      continue;
+    }
+    if (got < 0) {
+      return std::nullopt;
+    }
+    if (got == 0) {
+      break;
+    }
+    done += static_cast<std::size_t>(got);
+  }
+  return done;
+}
+
+bool WriteAt(int fd, std::span<const unsigned char> data, std::int64_t offset) {
+  std::size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t put = ::pwrite(fd, data.data() + done, data.size() - done,
+                                 static_cast<off_t>(offset) + static_cast<off_t>(done));
+    if (put < 0 && errno == EINTR) {
+      continue;
+    }
+    if (put <= 0) {
+      return false;
+    }
+    done += static_cast<std::size_t>(put);
+  }
+  return true;
+}
+
+bool WriteAll(int fd, std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t put = ::write(fd, text.data(), text.size());
+    if (put < 0 && errno == EINTR) {
+      continue;
+    }
+    if (put <= 0) {
+      return false;
+    }
+    text.remove_prefix(static_cast<std::size_t>(put));
+  }
+  return true;
+}
+
+std::optional<std::string> ReadToEnd(int fd, std::size_t expected) {
+  constexpr std::size_t kChunk = 64 * 1024;  // step for pipes and unknown lengths
+  std::string text(expected > 0 ? expected : kChunk, '\0');
+  std::size_t done = 0;
+  for (;;) {
+    if (done == text.size()) {
+      if (expected > 0) {
+        break;  // a regular file: its length, read in one go, is all we take
+      }
+      text.resize(text.size() + kChunk);
+    }
+    const ssize_t got = ::read(fd, text.data() + done, text.size() - done);
+    if (got < 0 && errno == EINTR) {
+      continue;
+    }
+    if (got < 0) {
+      return std::nullopt;
+    }
+    if (got == 0) {
+      break;
+    }
+    done += static_cast<std::size_t>(got);
+  }
+  text.resize(done);
+  return text;
+}
+
+}  // namespace zavevuv

@@ -1,0 +1,19 @@
+// zavevuv_32uvo: repairs the data length in WAV file headers.
+//   zavevuv_32uvo FILE.wav         checks and repairs one file
+//   zavevuv_32uvo LIST PREFIX      every name in LIST, with PREFIX put before it
+#include "zavevuv.h"
+
+int main(int argc, char* argv[]) {
+  switch (argc - 1) {
+    case 0:
+      zavevuv::PrintUsage();
+      return 1;
+    case 1:
+      zavevuv::FIX_SIZE(argv[1]);
+      return 0;
+    case 2:
+      return zavevuv::RunList(argv[1], argv[2]);
+    default:
+      return 0;  // three or more arguments: nothing to do
+  }
+}

@@ -1,0 +1,20 @@
+// Writes a damaged WAV file, as a crashed recorder leaves it: one second of a
+// tone whose header still says the data is empty.
+#include <fstream>
+#include <iostream>
+
+#include "wavgen.h"
+
+int main(int argc, char* argv[]) {
+  if (argc != 2) {
+    std::cout << "usage: make_sample OUT.wav\n";
+    return 2;
+  }
+  wavgen::Wav wav;
+  wav.samples = wavgen::Tone(16000);  // 8000 frames of 16-bit mono
+  wav.stored = 0;
+  std::ofstream out(argv[1], std::ios::binary | std::ios::trunc);
+  out << wavgen::Build(wav);
+  out.close();
+  return out ? 0 : 1;
+}

@@ -1,6 +1,8 @@
 // What the command line does besides a single repair: the usage text and
 // list mode.
+#include <array>
 #include <string>
+#include <string_view>
 
 #include "output.h"
 #include "zavevuv.h"
@@ -10,11 +12,11 @@ namespace zavevuv {
 void PrintUsage() {
   // Each piece is followed by one line feed, so a piece ending in "\n" is
   // followed by an empty line.
-  constexpr const char* kPieces[] = {
+  constexpr std::array<std::string_view, 11> kPieces = {
       "\nzavevuv_32uvo 1.0 - WAV data length fixer\n",
       "This program will fix a wavefile header that indicates an incorrect file length.\n",
-      "If you enter a single wavefile as the command line argument, one file will be "
-      "checked/fixed.\n",
+      ("If you enter a single wavefile as the command line argument, one file will be "
+       "checked/fixed.\n"),
       "Example:",
       "zavevuv_32uvo guitar.wav",
       "",
@@ -25,7 +27,7 @@ void PrintUsage() {
       "zavevuv_32uvo mylist.txt WaveFiles/\n",
   };
   std::string usage;
-  for (const char* piece : kPieces) {
+  for (const std::string_view piece : kPieces) {
     usage += piece;
     usage += '\n';
   }

@@ -88,7 +88,7 @@ bool WriteAll(int fd, std::string_view text) {
 }
 
 std::optional<std::string> ReadToEnd(int fd, std::size_t expected) {
-  constexpr std::size_t kChunk = 64 * 1024;  // step for pipes and unknown lengths
+  constexpr std::size_t kChunk = std::size_t{64} * 1024;  // step for pipes and unknown lengths
   std::string text(expected > 0 ? expected : kChunk, '\0');
   std::size_t done = 0;
   for (;;) {

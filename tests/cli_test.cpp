@@ -22,7 +22,9 @@ const std::string kUsage =
     "Example:\nzavevuv_32uvo mylist.txt WaveFiles/\n\n";
 
 std::string Fixed(const std::string& p) { return "Header was fixed successfully in " + p + ".\n"; }
-std::string Correct(const std::string& p) { return "The header in " + p + " appears to be correct.\n"; }
+std::string Correct(const std::string& p) {
+  return "The header in " + p + " appears to be correct.\n";
+}
 std::string Missing(const std::string& p) { return "File called " + p + " cannot be found.\n"; }
 std::string Count(int n) { return "Read a list containing " + std::to_string(n) + " files\n"; }
 
@@ -68,8 +70,10 @@ TEST(CommandLine, RunsAsUsersRunIt) {
       {{"bad.wav"}, Correct("bad.wav")},
       {{"notag.bin"}, "Cannot find data block in wave file!\n"},
       {{"cut.wav"}, "The header in cut.wav is truncated.\n"},
-      {{"list.txt", "w/"}, Count(3) + Fixed("w/one.wav") + Fixed("w/two.wav") + Correct("w/three.wav")},
-      {{"list.txt", "w"}, Count(3) + Missing("wone.wav") + Missing("wtwo.wav") + Missing("wthree.wav")},
+      {{"list.txt", "w/"},
+       Count(3) + Fixed("w/one.wav") + Fixed("w/two.wav") + Correct("w/three.wav")},
+      {{"list.txt", "w"},
+       Count(3) + Missing("wone.wav") + Missing("wtwo.wav") + Missing("wthree.wav")},
       {{"crlf.txt", "w/"}, Count(1) + Missing("w/one.wav\r")},
       {{"many.txt", ""}, Count(512) + Times(512, Correct("w/three.wav"))},
       {{"dup.txt", ""}, Count(2) + Fixed("dup.wav") + Correct("dup.wav")},

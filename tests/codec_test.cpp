@@ -23,12 +23,9 @@ TEST(Codec, Assem4ReadsUnsignedLittleEndian) {
 
 TEST(Codec, Decon4KeepsTheLow32Bits) {
   const std::pair<std::int64_t, Bytes> cases[] = {
-      {0, {0, 0, 0, 0}},
-      {256, {0, 1, 0, 0}},
-      {16777216, {0, 0, 0, 1}},
-      {4294967295, {0xFF, 0xFF, 0xFF, 0xFF}},
-      {4294967296, {0, 0, 0, 0}},
-      {4294967301, {5, 0, 0, 0}},
+      {0, {0, 0, 0, 0}},          {256, {0, 1, 0, 0}},
+      {16777216, {0, 0, 0, 1}},   {4294967295, {0xFF, 0xFF, 0xFF, 0xFF}},
+      {4294967296, {0, 0, 0, 0}}, {4294967301, {5, 0, 0, 0}},
   };
   for (const auto& [count, bytes] : cases) {
     Bytes out{};

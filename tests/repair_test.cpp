@@ -42,7 +42,8 @@ TEST(Repair, ChecksAndPatchesOnlyTheSizeField) {
       {"top byte 0x80 counts positive", Build({.stored = 0x80000000}), Outcome::Fixed, 40, 800},
       {"tag at 131072", Build({.before = Chunk("junk", std::string(131028, '\0')), .stored = 0}),
        Outcome::Fixed, 131076, 800},
-      {"tag at 131074", Build({.before = Chunk("junk", std::string(131030, '\0'))}), Outcome::NoTag},
+      {"tag at 131074", Build({.before = Chunk("junk", std::string(131030, '\0'))}),
+       Outcome::NoTag},
       {"tag at odd offset only", std::string(37, 'x') + "data" + Le32(0) + "abcd", Outcome::NoTag},
       {"tag in capitals", std::string(36, 'x') + "DATA" + Le32(0) + "abcd", Outcome::NoTag},
       {"empty file", "", Outcome::NoTag},
@@ -50,15 +51,17 @@ TEST(Repair, ChecksAndPatchesOnlyTheSizeField) {
       {"ends inside the size field", std::string(36, 'x') + "data\x01\x02", Outcome::Truncated},
       {"first even tag wins, even in metadata", Build({.before = Chunk("note", "data")}),
        Outcome::Fixed, 48, 804},
-      {"LIST chunk after the data", Build({.after = Chunk("LIST", "INFOISFTabcd")}), Outcome::Correct},
-      {"pad byte after odd data", Build({.samples = wavgen::Tone(801), .after = kPad}), Outcome::Correct},
+      {"LIST chunk after the data", Build({.after = Chunk("LIST", "INFOISFTabcd")}),
+       Outcome::Correct},
+      {"pad byte after odd data", Build({.samples = wavgen::Tone(801), .after = kPad}),
+       Outcome::Correct},
       {"pad, then a last chunk without its pad",
        Build({.samples = wavgen::Tone(801), .after = kPad + "id3 " + Le32(3) + "abc"}),
        Outcome::Correct},
-      {"bytes after the data that are no chunk", Build({.after = "\x01\x02\x03"}), Outcome::Fixed, 40,
-       803},
-      {"chunk running past the end", Build({.after = "LIST" + Le32(100) + "abc"}), Outcome::Fixed, 40,
-       811},
+      {"bytes after the data that are no chunk", Build({.after = "\x01\x02\x03"}), Outcome::Fixed,
+       40, 803},
+      {"chunk running past the end", Build({.after = "LIST" + Le32(100) + "abc"}), Outcome::Fixed,
+       40, 811},
   };
   const TempDir dir;
   for (const Case& c : cases) {
@@ -76,7 +79,8 @@ TEST(Repair, ChecksAndPatchesOnlyTheSizeField) {
 TEST(Repair, RefusesWhatIsNotARegularWritableFile) {
   const TempDir dir;
   ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);  // must not hang
-  for (const std::string& name : {std::string("missing.wav"), std::string("fifo"), std::string("."), std::string("a\0b", 3)}) {
+  for (const std::string& name : {std::string("missing.wav"), std::string("fifo"), std::string("."),
+                                  std::string("a\0b", 3)}) {
     EXPECT_EQ(RepairFile(dir / name), Outcome::CannotOpen) << name;
   }
 }
@@ -86,7 +90,8 @@ TEST(Repair, NeedsWritePermission) {
   const TempDir dir;
   std::filesystem::permissions(dir.path, std::filesystem::perms::all);
   const std::string bytes = Build({.stored = 0});
-  for (const auto& [mode, outcome] : {std::pair{0444, Outcome::CannotOpen}, {0666, Outcome::Fixed}}) {
+  for (const auto& [mode, outcome] :
+       {std::pair{0444, Outcome::CannotOpen}, {0666, Outcome::Fixed}}) {
     WriteFile(dir / "t.wav", bytes);
     chmod((dir / "t.wav").c_str(), static_cast<mode_t>(mode));
     const int got = InChild([&] {

@@ -28,7 +28,8 @@ std::string ReadFile(const std::string& path, std::size_t offset, std::size_t co
   return bytes;
 }
 
-Ran RunTool(const std::vector<std::string>& args, const std::string& cwd, const std::string& input) {
+Ran RunTool(const std::vector<std::string>& args, const std::string& cwd,
+            const std::string& input) {
   const TempDir capture;
   const std::string out = capture / "out";
   const std::string err = capture / "err";

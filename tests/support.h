@@ -29,7 +29,8 @@ struct Ran {
 };
 
 // Runs the program in `cwd` with `input` piped to its standard input.
-Ran RunTool(const std::vector<std::string>& args, const std::string& cwd, const std::string& input = "");
+Ran RunTool(const std::vector<std::string>& args, const std::string& cwd,
+            const std::string& input = "");
 
 // Runs `body` in a child process and returns its exit status, so that a test
 // can drop privileges or lower limits without touching the test runner.

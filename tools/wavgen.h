@@ -40,17 +40,17 @@ struct Wav {
   std::uint16_t channels = 1;
   std::uint32_t rate = 8000;
   std::uint16_t bits = 16;
-  std::string before{};                // chunks between "fmt " and "data"
-  std::string samples = Tone(800);     // the sample bytes
+  std::string before{};                   // chunks between "fmt " and "data"
+  std::string samples = Tone(800);        // the sample bytes
   std::optional<std::uint32_t> stored{};  // the size field; default: the real size
-  std::string after{};                 // bytes after the samples
+  std::string after{};                    // bytes after the samples
 };
 
 // The whole file. With no `before`, the tag lies at 36 and the size field at 40.
 inline std::string Build(const Wav& w) {
   const std::uint32_t block = w.channels * ((w.bits + 7U) / 8U);
-  const std::string fmt = Le16(1) + Le16(w.channels) + Le32(w.rate) + Le32(w.rate * block) +
-                          Le16(block) + Le16(w.bits);
+  const std::string fmt =
+      Le16(1) + Le16(w.channels) + Le32(w.rate) + Le32(w.rate * block) + Le16(block) + Le16(w.bits);
   std::string body = "WAVE" + Chunk("fmt ", fmt) + w.before + "data";
   body += Le32(w.stored.value_or(static_cast<std::uint32_t>(w.samples.size())));
   body += w.samples + w.after;

@@ -6,6 +6,19 @@
 #include <unistd.h>
 
 namespace zavevuv {
+namespace {
+
+// Repeats a system call that a signal interrupted before it did anything.
+template <typename Call>
+auto Retry(Call call) {
+  decltype(call()) result{};
+  do {
+    result = call();
+  } while (result < 0 && errno == EINTR);
+  return result;
+}
+
+}  // namespace
 
 Fd& Fd::operator=(Fd&& other) noexcept {
   if (this != &other) {
@@ -24,11 +37,7 @@ Fd::~Fd() {
 }
 
 Fd Fd::Open(const char* path, int flags) {
-  int fd = -1;
-  do {
-    fd = ::open(path, flags);
-  } while (fd < 0 && errno == EINTR);
-  return Fd(fd);
+  return Fd(Retry([&] { return ::open(path, flags); }));
 }
 
 bool Fd::Close() noexcept {
@@ -41,11 +50,10 @@ bool Fd::Close() noexcept {
 std::optional<std::size_t> ReadAt(int fd, std::span<unsigned char> out, std::int64_t offset) {
   std::size_t done = 0;
   while (done < out.size()) {
-    const ssize_t got = ::pread(fd, out.data() + done, out.size() - done,
-                                static_cast<off_t>(offset) + static_cast<off_t>(done));
-    if (got < 0 && errno == EINTR) {
-      continue;
-    }
+    const ssize_t got = Retry([&] {
+      return ::pread(fd, out.data() + done, out.size() - done,
+                     static_cast<off_t>(offset) + static_cast<off_t>(done));
+    });
     if (got < 0) {
       return std::nullopt;
     }
@@ -60,11 +68,10 @@ std::optional<std::size_t> ReadAt(int fd, std::span<unsigned char> out, std::int
 bool WriteAt(int fd, std::span<const unsigned char> data, std::int64_t offset) {
   std::size_t done = 0;
   while (done < data.size()) {
-    const ssize_t put = ::pwrite(fd, data.data() + done, data.size() - done,
-                                 static_cast<off_t>(offset) + static_cast<off_t>(done));
-    if (put < 0 && errno == EINTR) {
-      continue;
-    }
+    const ssize_t put = Retry([&] {
+      return ::pwrite(fd, data.data() + done, data.size() - done,
+                      static_cast<off_t>(offset) + static_cast<off_t>(done));
+    });
     if (put <= 0) {
       return false;
     }
@@ -75,10 +82,7 @@ bool WriteAt(int fd, std::span<const unsigned char> data, std::int64_t offset) {
 
 bool WriteAll(int fd, std::string_view text) {
   while (!text.empty()) {
-    const ssize_t put = ::write(fd, text.data(), text.size());
-    if (put < 0 && errno == EINTR) {
-      continue;
-    }
+    const ssize_t put = Retry([&] { return ::write(fd, text.data(), text.size()); });
     if (put <= 0) {
       return false;
     }
@@ -98,10 +102,7 @@ std::optional<std::string> ReadToEnd(int fd, std::size_t expected) {
       }
       text.resize(text.size() + kChunk);
     }
-    const ssize_t got = ::read(fd, text.data() + done, text.size() - done);
-    if (got < 0 && errno == EINTR) {
-      continue;
-    }
+    const ssize_t got = Retry([&] { return ::read(fd, text.data() + done, text.size() - done); });
     if (got < 0) {
       return std::nullopt;
     }

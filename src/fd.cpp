@@ -22,19 +22,13 @@ auto Retry(Call call) {
 
 Fd& Fd::operator=(Fd&& other) noexcept {
   if (this != &other) {
-    if (fd_ >= 0) {
-      ::close(fd_);
-    }
+    static_cast<void>(Close());  // quietly, as the destructor does
     fd_ = std::exchange(other.fd_, -1);
   }
   return *this;
 }
 
-Fd::~Fd() {
-  if (fd_ >= 0) {
-    ::close(fd_);
-  }
-}
+Fd::~Fd() { static_cast<void>(Close()); }
 
 Fd Fd::Open(const char* path, int flags) {
   return Fd(Retry([&] { return ::open(path, flags); }));

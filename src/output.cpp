@@ -8,11 +8,12 @@ namespace zavevuv {
 
 std::string Format(std::string_view format, std::string_view arg) {
   std::string line(format);
-  for (std::size_t at = line.find('%'); at != std::string::npos; at = line.find('%', at + 1)) {
-    if (at + 1 < line.size() && (line[at + 1] == 's' || line[at + 1] == 'i')) {
-      line.replace(at, 2, arg);
-      break;
-    }
+  std::size_t at = line.find("%s");
+  if (at == std::string::npos) {
+    at = line.find("%i");
+  }
+  if (at != std::string::npos) {
+    line.replace(at, 2, arg);
   }
   return line;
 }

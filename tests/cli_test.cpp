@@ -1,7 +1,9 @@
 // The built program, run as a user runs it: arguments in, exact standard
 // output and exit status out, nothing on standard error.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 

@@ -1,8 +1,6 @@
 // Scratch folders and files for the tests.
 #pragma once
 
-#include <sys/stat.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>

@@ -23,4 +23,15 @@ void Decon4(std::int64_t value, std::span<unsigned char, 4> fourbytes) {
   fourbytes[3] = static_cast<unsigned char>((v >> 24U) & 0xFFU);
 }
 
+std::uint64_t Assem8(std::span<const unsigned char, 8> eightbytes) {
+  const auto low = static_cast<std::uint64_t>(Assem4(eightbytes.first<4>()));
+  const auto high = static_cast<std::uint64_t>(Assem4(eightbytes.last<4>()));
+  return low | (high << 32U);
+}
+
+void Decon8(std::uint64_t value, std::span<unsigned char, 8> eightbytes) {
+  Decon4(static_cast<std::int64_t>(value & 0xFFFFFFFFU), eightbytes.first<4>());
+  Decon4(static_cast<std::int64_t>(value >> 32U), eightbytes.last<4>());
+}
+
 }  // namespace zavevuv

@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zavevuv {
@@ -32,6 +33,34 @@ Fd::~Fd() { static_cast<void>(Close()); }
 
 Fd Fd::Open(const char* path, int flags) {
   return Fd(Retry([&] { return ::open(path, flags); }));
+}
+
+std::optional<RegularFile> OpenRegular(const char* path) {
+  // O_PATH resolves the name and reaches no driver.
+  Fd named = Fd::Open(path, O_PATH | O_CLOEXEC);
+  struct stat st {};
+  if (!named || ::fstat(named.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    return std::nullopt;
+  }
+  // The same inode reopened through the descriptor: no second lookup of the
+  // path, so a name swapped for a device in between cannot be opened.
+  const std::string self = "/proc/self/fd/" + std::to_string(named.get());
+  Fd fd = Fd::Open(self.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (!fd && errno == ENOENT) {
+    // No /proc: open the path again, non-blocking, and keep it only if it is
+    // still the file looked at.
+    fd = Fd::Open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    struct stat again {};
+    if (fd && (::fstat(fd.get(), &again) != 0 || again.st_dev != st.st_dev ||
+               again.st_ino != st.st_ino)) {
+      return std::nullopt;
+    }
+  }
+  if (!fd) {
+    return std::nullopt;
+  }
+  static_cast<void>(named.Close());  // it was never read or written
+  return RegularFile{std::move(fd), static_cast<std::uint64_t>(st.st_size)};
 }
 
 bool Fd::Close() noexcept {

@@ -36,6 +36,17 @@ class Fd {
   int fd_ = -1;
 };
 
+// A regular file opened for reading and writing, and its length.
+struct RegularFile {
+  Fd fd;
+  std::uint64_t length = 0;
+};
+
+// Opens `path` for reading and writing only when it names a regular file.
+// Nothing else is ever opened for I/O: a device node, whose driver may act on
+// open or close, is only looked at through an O_PATH descriptor.
+std::optional<RegularFile> OpenRegular(const char* path);
+
 // Reads until `out` is full or the file ends; the count read, or nullopt on error.
 std::optional<std::size_t> ReadAt(int fd, std::span<unsigned char> out, std::int64_t offset);
 

@@ -1,5 +1,5 @@
-// The repair of a WAV file's data-chunk size, the size-field codec and the
-// list reader: everything the command-line driver calls.
+// The repair of a WAV file's size fields, the size-field codec and the list
+// reader: everything the command-line driver calls.
 #pragma once
 
 #include <cstddef>
@@ -17,19 +17,24 @@ namespace zavevuv {
 std::int64_t Assem4(std::span<const unsigned char, 4> fourbytes);
 void Decon4(std::int64_t value, std::span<unsigned char, 4> fourbytes);
 
+// The same for the 64-bit fields of an RF64 or BW64 file's ds64 chunk.
+std::uint64_t Assem8(std::span<const unsigned char, 8> eightbytes);
+void Decon8(std::uint64_t value, std::span<unsigned char, 8> eightbytes);
+
 // What happened to one file. Each outcome has exactly one message line.
 enum class Outcome {
   CannotOpen,   // not a regular file we may read and write
   ReadFailed,   // an I/O error while reading the header
-  NoTag,        // no "data" tag at an even offset in the first 128 KiB
-  Truncated,    // the file ends inside the size field
-  Correct,      // stored size matches the data, or valid chunks follow it
-  TooLarge,     // 4 GiB or more of data: no 32-bit field can hold it
-  Fixed,        // size field rewritten and the file closed cleanly
+  NoTag,        // not a WAVE file, or no data chunk in the first 128 KiB
+  Truncated,    // the file ends inside the data chunk's size field
+  Correct,      // every size field is right, or valid chunks follow the data
+  TooLarge,     // 4 GiB or more of data and no room reserved for RF64
+  Fixed,        // size fields rewritten and the file closed cleanly
   WriteFailed,  // the rewrite or the close that follows it failed
 };
 
-// Checks one file and patches its size field when it is wrong; prints nothing.
+// Checks one file and patches its size fields when they are wrong; prints
+// nothing.
 Outcome RepairFile(const std::string& path);
 
 // The line reported for an outcome, ending in a line feed.
@@ -46,9 +51,12 @@ enum class ListStatus { Read, CannotOpen, CannotRead };
 struct FileList {
   ListStatus status = ListStatus::Read;
   std::vector<std::string> names;  // in list order, each held whole
+  bool more = false;               // the list names more than were taken
 };
 
-// Reads a list of names separated by line feeds; empty lines give no name.
+// Reads a list of names separated by line feeds; a carriage return ending a
+// line is dropped, and empty lines give no name. A WAVE file cannot be read
+// as a list.
 FileList ReadList(const char* path, std::size_t most = kMaxNames);
 
 // The two things the driver does besides a single repair.

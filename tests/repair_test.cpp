@@ -1,24 +1,24 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <string>
+#include <vector>
 
-#include "support.h"
+#include "plan.h"
 #include "wavgen.h"
 #include "zavevuv.h"
 
 using wavgen::Build;
 using wavgen::Chunk;
 using wavgen::Le32;
+using wavgen::Le64;
 using zavevuv::Outcome;
-using zavevuv::RepairFile;
 
 namespace {
 
-using Bytes = std::array<unsigned char, 4>;
-std::string Zeros(std::size_t n) { return std::string(n, 0); }
-
 TEST(Codec, ConvertsBothWaysAndKeepsTheLow32Bits) {
+  using Bytes = std::array<unsigned char, 4>;
   const std::pair<std::int64_t, Bytes> cases[] = {
       {2084, {0x24, 0x08, 0, 0}},
       {2206368128, {0x80, 0x81, 0x82, 0x83}},
@@ -34,47 +34,199 @@ TEST(Codec, ConvertsBothWaysAndKeepsTheLow32Bits) {
     zavevuv::Decon4(v + 0x100000000, wrapped);
     ASSERT_TRUE(zavevuv::Assem4(out) == v && wrapped == out) << v;
   }
+  std::array<unsigned char, 8> eight{};
+  zavevuv::Decon8(0x8123456789ABCDEF, eight);
+  EXPECT_EQ(zavevuv::Assem8(eight), 0x8123456789ABCDEF);
+  EXPECT_EQ(eight[0], 0xEF);
 }
 
-TEST(Repair, ChecksAndPatchesOnlyTheSizeField) {
-  const std::string pad = Zeros(1);
+// A file of `length` bytes whose first in.size() bytes are `in`; the rest
+// reads as zeros, as in a sparse file.
+struct File {
+  std::string in;
+  std::uint64_t length;
+
+  [[nodiscard]] unsigned char At(std::uint64_t at) const {
+    return at < in.size() ? static_cast<unsigned char>(in[at]) : 0;
+  }
+  [[nodiscard]] zavevuv::Plan Decide() const {
+    std::vector<unsigned char> head(std::min(length, zavevuv::kHeadBytes));
+    for (std::size_t i = 0; i < head.size(); ++i) {
+      head[i] = At(i);
+    }
+    return zavevuv::Decide(head, length, [&](std::uint64_t at, std::span<unsigned char> out) {
+      for (std::size_t i = 0; i < out.size(); ++i) {
+        out[i] = At(at + i);
+      }
+      return true;
+    });
+  }
+  void Apply(const std::vector<zavevuv::FieldWrite>& writes) {
+    const auto patch = zavevuv::Coalesce(
+        std::span(reinterpret_cast<const unsigned char*>(in.data()), in.size()), writes);
+    std::copy(patch.bytes.begin(), patch.bytes.end(), in.begin() + static_cast<long>(patch.at));
+  }
+};
+
+constexpr std::uint64_t k5GiB = 5ULL << 30U;
+const std::string kFF = Le32(0xFFFFFFFF);
+
+TEST(Repair, RewritesExactlyTheSizeFieldsThatAreWrong) {
+  const std::string pad(1, '\0');
+  // ffmpeg's metadata before the audio: "data" at an even offset inside it.
+  const std::string info =
+      Chunk("LIST", "INFO" + Chunk("INAM", std::string("Big data", 9)) + Chunk("ISFT", "Lavf59"));
+  const auto h = static_cast<std::uint32_t>(36 + info.size());
+  // IMA ADPCM: frames of no fixed size, so no sample count can be derived.
+  const std::string adpcm = Chunk("fmt ", wavgen::Le16(0x11) + wavgen::Le16(1) + Le32(8000) +
+                                              Le32(4055) + wavgen::Le16(256) + wavgen::Le16(4));
   const struct {
     const char* name;
     std::string in;
     Outcome outcome;
-    std::int64_t at = -1;     // where the four size bytes change, if they do
-    std::uint32_t value = 0;  // what they then hold
+    std::vector<std::pair<std::uint64_t, std::string>> changes{};  // offset, new bytes
+    std::uint64_t length = 0;  // when larger than `in`: zeros follow (sparse)
   } cases[] = {
-      {"crashed recording", Build({.stored = 0}), Outcome::Fixed, 40, 800},
-      {"copy cut short", Build({.stored = 5000}), Outcome::Fixed, 40, 800},
-      {"top byte 0x80", Build({.stored = 0x80000000}), Outcome::Fixed, 40, 800},
-      {"tag at 131072", Build({.before = Chunk("junk", Zeros(131028)), .stored = 0}),
-       Outcome::Fixed, 131076, 800},
-      {"tag at 131074", Build({.before = Chunk("junk", Zeros(131030))}), Outcome::NoTag},
-      {"tag at an odd offset", std::string(37, 'x') + "data" + Le32(0) + "abcd", Outcome::NoTag},
-      {"tag in capitals", std::string(36, 'x') + "DATA" + Le32(0) + "abcd", Outcome::NoTag},
-      {"empty file", "", Outcome::NoTag},
-      {"cut in size field", std::string(36, 'x') + "data\x01\x02", Outcome::Truncated},
-      {"first even tag wins", Build({.before = Chunk("note", "data")}), Outcome::Fixed, 48, 804},
-      {"LIST after the data", Build({.after = Chunk("LIST", "INFOISFTab")}), Outcome::Correct},
-      {"pad after odd data", Build({.samples = wavgen::Tone(801), .after = pad}), Outcome::Correct},
-      {"pad, chunk, no pad",
-       Build({.samples = wavgen::Tone(801), .after = pad + "id3 " + Le32(3) + "abc"}),
+      // Crashed recordings, as writers leave them: both 32-bit sizes are patched.
+      {"libsndfile",
+       Build({.riff = 8, .stored = 0}),
+       Outcome::Fixed,
+       {{4, Le32(836)}, {40, Le32(800)}}},
+      {"RIFF size 0xFFFFFFFF",
+       Build({.riff = 0xFFFFFFFF, .stored = 0}),
+       Outcome::Fixed,
+       {{4, Le32(836)}, {40, Le32(800)}}},
+      {"arecord, planned size",
+       Build({.riff = 0x80000024, .stored = 0x80000000}),
+       Outcome::Fixed,
+       {{4, Le32(836)}, {40, Le32(800)}}},
+      {"RIFF size only", Build({.riff = 36}), Outcome::Fixed, {{4, Le32(836)}}},
+      {"ffmpeg, data in LIST",
+       Build({.riff = 0, .before = info, .stored = 0xFFFFFFFF}),
+       Outcome::Fixed,
+       {{4, Le32(h + 800)}, {h + 4, Le32(800)}}},
+      {"valid, data in LIST", Build({.before = info}), Outcome::Correct},
+      {"bad chunk: probe",
+       Build({.before = "\x01\x02\x03\x04", .stored = 0}),
+       Outcome::Fixed,
+       {{4, Le32(840)}, {44, Le32(800)}}},
+      {"tag at 131072",
+       Build({.before = Chunk("FLLR", std::string(131028, 0)), .stored = 0}),
+       Outcome::Fixed,
+       {{4, Le32(131872)}, {131076, Le32(800)}}},
+      {"data past the window", Build({.before = Chunk("FLLR", std::string(131030, 0))}),
+       Outcome::NoTag},
+      {"not a WAVE file", "The data for the session is in the drive.", Outcome::NoTag},
+      {"AVI", "RIFF" + Le32(100) + "AVI data" + Le32(0), Outcome::NoTag},
+      {"cut in size field", "RIFF" + Le32(0) + "WAVEdata\x01\x02", Outcome::Truncated},
+      // After the audio: chunks as writers append them are left alone.
+      {"LIST after", Build({.riff = 0, .after = Chunk("LIST", "INFOISFTab")}), Outcome::Correct},
+      {"pad, id3", Build({.samples = wavgen::Tone(801), .after = pad + "id3 " + Le32(3) + "abc"}),
        Outcome::Correct},
-      {"no chunk after data", Build({.after = "\x01\x02\x03"}), Outcome::Fixed, 40, 803},
-      {"chunk past the end", Build({.after = "LIST" + Le32(100) + "abc"}), Outcome::Fixed, 40, 811},
+      {"cut in LIST", Build({.after = "LIST" + Le32(100) + "INFOINAM"}), Outcome::Correct},
+      {"cut in unknown",
+       Build({.after = "abcd" + Le32(100) + "x"}),
+       Outcome::Fixed,
+       {{40, Le32(809)}}},
+      {"not chunks", Build({.after = "\x01\x02\x03"}), Outcome::Fixed, {{40, Le32(803)}}},
+      // 4 GiB and more.
+      {"RIFF, no room", Build({.samples = "", .stored = 0}), Outcome::TooLarge, {}, k5GiB},
+      {"RIFF, length only",
+       Build({.samples = "", .stored = 0}),
+       Outcome::Fixed,
+       {{4, kFF}, {40, Le32(0xFFFFFFF0)}},
+       44 + 0xFFFFFFF0ULL},
+      {"RF64 crashed",
+       Build({.form = "RF64",
+              .riff = 0xFFFFFFFF,
+              .first = wavgen::Ds64(0, 0, 0),
+              .samples = "",
+              .stored = 0xFFFFFFFF}),
+       Outcome::Fixed,
+       {{20, Le64(k5GiB - 8)}, {28, Le64(k5GiB - 80)}, {36, Le64(k5GiB / 2 - 40)}},
+       k5GiB},
+      {"BW64 crashed",
+       Build(
+           {.form = "BW64", .riff = 0, .first = wavgen::Ds64(0, 0, 0), .samples = "", .stored = 0}),
+       Outcome::Fixed,
+       {{4, kFF},
+        {20, Le64(k5GiB - 8)},
+        {28, Le64(k5GiB - 80)},
+        {36, Le64(k5GiB / 2 - 40)},
+        {76, kFF}},
+       k5GiB},
+      {"RF64 valid",
+       Build({.form = "RF64",
+              .riff = 0xFFFFFFFF,
+              .first = wavgen::Ds64(k5GiB - 8, k5GiB - 80, k5GiB / 2 - 40),
+              .samples = "",
+              .stored = 0xFFFFFFFF}),
+       Outcome::Correct,
+       {},
+       k5GiB},
+      {"RF64, LIST after",
+       Build({.form = "RF64",
+              .riff = 0xFFFFFFFF,
+              .first = wavgen::Ds64(884, 800, 400),
+              .stored = 0xFFFFFFFF,
+              .after = Chunk("LIST", "INFO")}),
+       Outcome::Correct},
+      {"RF64 without ds64",
+       Build({.form = "RF64", .riff = 7, .stored = 0}),
+       Outcome::Fixed,
+       {{40, Le32(800)}}},
+      {"JUNK, upgraded",
+       Build({.riff = 0, .first = wavgen::kJunk28, .samples = "", .stored = 0}),
+       Outcome::Fixed,
+       {{0, "RF64"},
+        {4, kFF},
+        {12, "ds64"},
+        {20, Le64(k5GiB - 8)},
+        {28, Le64(k5GiB - 80)},
+        {36, Le64(k5GiB / 2 - 40)},
+        {76, kFF}},
+       k5GiB},
+      {"JUNK, ADPCM",
+       "RIFF" + Le32(0) + "WAVE" + wavgen::kJunk28 + adpcm + "data" + Le32(0),
+       Outcome::Fixed,
+       {{0, "RF64"},
+        {4, kFF},
+        {12, "ds64"},
+        {20, Le64(k5GiB - 8)},
+        {28, Le64(k5GiB - 80)},
+        {76, kFF}},
+       k5GiB},
+      {"JUNK, fits",
+       Build({.riff = 0, .first = wavgen::kJunk28, .stored = 0}),
+       Outcome::Fixed,
+       {{4, Le32(872)}, {76, Le32(800)}}},
   };
-  const TempDir dir;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    WriteFile(dir / "t.wav", c.in);
-    EXPECT_EQ(RepairFile(dir / "t.wav"), c.outcome);
-    std::string out = c.in;  // as it was but for the four bytes at c.at
-    if (c.at >= 0) {
-      out.replace(static_cast<std::size_t>(c.at), 4, Le32(c.value));
+    File file{c.in, std::max<std::uint64_t>(c.length, c.in.size())};
+    const zavevuv::Plan plan = file.Decide();
+    EXPECT_EQ(plan.outcome, c.outcome);
+    std::string expected = c.in;
+    for (const auto& [at, bytes] : c.changes) {
+      expected.replace(at, bytes.size(), bytes);
     }
-    EXPECT_EQ(ReadFile(dir / "t.wav"), out);
-    EXPECT_NE(RepairFile(dir / "t.wav"), Outcome::Fixed) << "a second run";
+    File once = file;
+    once.Apply(plan.writes);
+    EXPECT_EQ(once.in, expected);
+    // Any part of the writes already in place, as a torn write leaves it:
+    // the next run makes the same file, and a run after that writes nothing.
+    ASSERT_LE(plan.writes.size(), 10U);
+    for (unsigned mask = 0; mask < 1U << plan.writes.size(); ++mask) {
+      File torn = file;
+      for (std::size_t i = 0; i < plan.writes.size(); ++i) {
+        if ((mask >> i & 1U) != 0) {
+          torn.Apply({plan.writes[i]});
+        }
+      }
+      torn.Apply(torn.Decide().writes);
+      EXPECT_EQ(torn.in, once.in) << "torn " << mask;
+      EXPECT_TRUE(torn.Decide().writes.empty()) << "a later run, torn " << mask;
+    }
   }
 }
 

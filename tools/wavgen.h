@@ -16,6 +16,11 @@ inline std::string Le16(std::uint32_t v) {
 
 inline std::string Le32(std::uint32_t v) { return Le16(v & 0xFFFFU) + Le16(v >> 16U); }
 
+inline std::string Le64(std::uint64_t v) {
+  return Le32(static_cast<std::uint32_t>(v & 0xFFFFFFFFU)) +
+         Le32(static_cast<std::uint32_t>(v >> 32U));
+}
+
 // A chunk: id, size, body and the pad byte an odd-sized body is followed by.
 inline std::string Chunk(std::string_view id, std::string_view body) {
   std::string c(id);
@@ -27,6 +32,14 @@ inline std::string Chunk(std::string_view id, std::string_view body) {
   return c;
 }
 
+// The ds64 chunk of an RF64 or BW64 file, with an empty table.
+inline std::string Ds64(std::uint64_t riff, std::uint64_t data, std::uint64_t samples) {
+  return Chunk("ds64", Le64(riff) + Le64(data) + Le64(samples) + Le32(0));
+}
+
+// The room a writer reserves for ds64, in case the file passes 4 GiB.
+inline const std::string kJunk28 = Chunk("JUNK", std::string(28, '\0'));
+
 // `bytes` of a 16-bit tone: the audio a recorder would have left behind.
 inline std::string Tone(std::size_t bytes) {
   std::string s(bytes, '\0');
@@ -37,6 +50,10 @@ inline std::string Tone(std::size_t bytes) {
 }
 
 struct Wav {
+  std::string form = "RIFF";            // or "RF64", "BW64"
+  std::optional<std::uint32_t> riff{};  // the RIFF size; default: the real one
+  std::string first{};                  // chunks before "fmt " (ds64, JUNK)
+  std::uint16_t format = 1;             // PCM
   std::uint16_t channels = 1;
   std::uint32_t rate = 8000;
   std::uint16_t bits = 16;
@@ -46,15 +63,16 @@ struct Wav {
   std::string after{};                    // bytes after the samples
 };
 
-// The whole file. With no `before`, the tag lies at 36 and the size field at 40.
+// The whole file. With no `first` and `before`, the tag lies at 36 and the
+// size field at 40.
 inline std::string Build(const Wav& w) {
   const std::uint32_t block = w.channels * ((w.bits + 7U) / 8U);
-  const std::string fmt =
-      Le16(1) + Le16(w.channels) + Le32(w.rate) + Le32(w.rate * block) + Le16(block) + Le16(w.bits);
-  std::string body = "WAVE" + Chunk("fmt ", fmt) + w.before + "data";
+  const std::string fmt = Le16(w.format) + Le16(w.channels) + Le32(w.rate) + Le32(w.rate * block) +
+                          Le16(block) + Le16(w.bits);
+  std::string body = "WAVE" + w.first + Chunk("fmt ", fmt) + w.before + "data";
   body += Le32(w.stored.value_or(static_cast<std::uint32_t>(w.samples.size())));
   body += w.samples + w.after;
-  return "RIFF" + Le32(static_cast<std::uint32_t>(body.size())) + body;
+  return w.form + Le32(w.riff.value_or(static_cast<std::uint32_t>(body.size()))) + body;
 }
 
 }  // namespace wavgen

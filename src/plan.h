@@ -1,0 +1,56 @@
+// What a WAVE file's header needs, decided from the bytes read and the file's
+// length alone. The decision does no I/O: the repair reads, asks, and writes
+// what the plan says; the tests and the fuzzer check plans directly.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <vector>
+
+#include "zavevuv.h"
+
+namespace zavevuv {
+
+// The file's first bytes, read at once: every chunk header that can come
+// before the data chunk, and that chunk's tag at 131,072 at the latest.
+inline constexpr std::uint64_t kHeadBytes = 0x20000 + 4;
+
+// One field to store: the first `width` bytes (4 or 8) of `bytes` at `at`.
+struct FieldWrite {
+  std::uint64_t at = 0;
+  std::array<unsigned char, 8> bytes{};
+  std::size_t width = 4;
+};
+
+// The outcome for one file and, for Fixed only, the fields that change, in
+// the order of their offsets.
+struct Plan {
+  Outcome outcome = Outcome::NoTag;
+  std::vector<FieldWrite> writes;
+};
+
+// Reads exactly out.size() bytes at `offset`, past the head; false when it
+// cannot. Only the chunks after the audio, and a data tag at the window's
+// very end, are read this way.
+using ReadMore = std::function<bool(std::uint64_t offset, std::span<unsigned char> out)>;
+
+// Whether these bytes start like a WAVE file: "RIFF", "RF64" or "BW64", four
+// bytes, "WAVE".
+bool IsWaveHeader(std::span<const unsigned char> bytes);
+
+// The plan for a file of `length` bytes whose first min(length, kHeadBytes)
+// bytes are `head` (more is ignored).
+Plan Decide(std::span<const unsigned char> head, std::uint64_t length, const ReadMore& more);
+
+// A plan's writes as one run of bytes, from the first changed byte to the
+// last; the bytes between the fields are the head's, as read.
+struct Patch {
+  std::uint64_t at = 0;
+  std::vector<unsigned char> bytes;
+};
+Patch Coalesce(std::span<const unsigned char> head, std::span<const FieldWrite> writes);
+
+}  // namespace zavevuv

@@ -54,6 +54,9 @@ int RunList(const char* listPath, const std::string& prefix) {
   for (const std::string& name : list.names) {
     FIX_SIZE(prefix + name);
   }
+  if (list.more) {
+    Say(Format("List called %s names more than 512 files; the rest were not checked.\n", listPath));
+  }
   return 0;
 }
 

@@ -2,7 +2,11 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <span>
+
 #include "fd.h"
+#include "plan.h"
 #include "zavevuv.h"
 
 namespace zavevuv {
@@ -25,19 +29,30 @@ FileList ReadList(const char* path, std::size_t most) {
     return {ListStatus::CannotRead, {}};  // a directory, or a read error
   }
 
-  // Only the line feed separates; a carriage return, a space or a tab is part
-  // of the name it stands in. Runs of line feeds give no empty names.
+  // A WAVE file given where a list belongs: its bytes are no names.
+  if (IsWaveHeader(std::span(reinterpret_cast<const unsigned char*>(text->data()), text->size()))) {
+    return {ListStatus::CannotRead, {}};
+  }
+
+  // Only the line feed separates; a carriage return ending a line (a list
+  // saved with CR LF) is dropped, and a space or a tab is part of the name it
+  // stands in. Runs of line feeds give no empty names.
   FileList list;
   std::size_t from = 0;
-  while (list.names.size() < most && from < text->size()) {
-    std::size_t to = text->find('\n', from);
-    if (to == std::string::npos) {
-      to = text->size();
+  while (from < text->size()) {
+    std::size_t to = std::min(text->find('\n', from), text->size());
+    const std::size_t next = to + 1;
+    if (to > from && (*text)[to - 1] == '\r') {
+      --to;
     }
     if (to > from) {
+      if (list.names.size() == most) {
+        list.more = true;
+        break;
+      }
       list.names.emplace_back(*text, from, to - from);
     }
-    from = to + 1;
+    from = next;
   }
   return list;
 }

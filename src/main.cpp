@@ -5,15 +5,13 @@
 
 int main(int argc, char* argv[]) {
   switch (argc - 1) {
-    case 0:
-      zavevuv::PrintUsage();
-      return 1;
     case 1:
       zavevuv::FIX_SIZE(argv[1]);
       return 0;
     case 2:
       return zavevuv::RunList(argv[1], argv[2]);
     default:
-      return 0;  // three or more arguments: nothing to do
+      zavevuv::PrintUsage();  // three or more: a user who meant several files
+      return 1;
   }
 }

@@ -18,12 +18,16 @@ std::string Good(const std::string& p) {
 }
 std::string Lost(const std::string& p) { return "File called " + p + " cannot be found.\n"; }
 std::string Read(int n) { return "Read a list containing " + std::to_string(n) + " files\n"; }
+std::string Unreadable(const std::string& p) { return "List called " + p + " cannot be read\n"; }
 std::string Times(int n, const std::string& s) { return n == 0 ? "" : s + Times(n - 1, s); }
 
 // Root may write to any file, so permission rows run as nobody.
 const std::string kAsNobody = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
 // Writes beyond a file-size limit of 0 fail (SIGXFSZ ignored, as a shell may).
 const std::string kNoWrites = "ulimit -f 0; trap '' XFSZ; ";
+// A machine without /proc: the program runs in a mount namespace without it.
+const std::string kNoProc =
+    "unshare --mount --propagation private sh -c 'umount -l /proc && exec \"$0\" \"$@\"' ";
 
 TEST(CommandLine, RunsAsUsersRunIt) {
   const TempDir dir;
@@ -31,18 +35,18 @@ TEST(CommandLine, RunsAsUsersRunIt) {
   const std::string longName = std::string(150, 'a') + "/" + std::string(150, 'b') + ".wav";
   std::filesystem::create_directories(dir / ("w/" + std::string(150, 'a')));
   for (const std::string& name :
-       std::vector<std::string>{"bad.wav", "dup.wav", "ro.wav", "rw.wav", "full.wav", "w/one.wav",
-                                "w/two.wav", "w/four.wav", "w/" + longName}) {
-    WriteFile(dir / name, wavgen::Build({.stored = 0}));
+       std::vector<std::string>{"bad.wav", "dup.wav", "ro.wav", "rw.wav", "full.wav", "noproc.wav",
+                                "w/one.wav", "w/two.wav", "w/four.wav", "w/" + longName}) {
+    WriteFile(dir / name, wavgen::Build({.riff = 8, .stored = 0}));
   }
   std::filesystem::permissions(dir / "ro.wav", std::filesystem::perms::others_read);
   std::filesystem::permissions(dir / "rw.wav", std::filesystem::perms::all);
   WriteFile(dir / "w/three.wav", wavgen::Build({}));
-  WriteFile(dir / "cut.wav", std::string(36, 'x') + "data\x01");
+  WriteFile(dir / "cut.wav", "RIFF" + wavgen::Le32(0) + "WAVEdata\x01");
   WriteFile(dir / "huge.wav", wavgen::Build({.samples = "", .stored = 0}));
   std::filesystem::resize_file(dir / "huge.wav", 44 + 0x100000000);  // sparse
   WriteFile(dir / "list.txt", "one.wav\n\n\ntwo.wav\nthree.wav");
-  WriteFile(dir / "crlf.txt", "one.wav\r\n");
+  WriteFile(dir / "crlf.txt", "one.wav\r\n\r\n two.wav\r");
   WriteFile(dir / "many.txt", Times(600, "w/three.wav\n"));
   WriteFile(dir / "dup.txt", "dup.wav\ndup.wav\n");
   WriteFile(dir / "empty.txt", "\n\n");
@@ -58,10 +62,12 @@ TEST(CommandLine, RunsAsUsersRunIt) {
     std::string shell{};  // run before the program, or in front of it
   } rows[] = {
       {{}, ReadFile(ZAVEVUV_TESTS "/usage.txt"), 1},  // the 18 lines, byte for byte
-      {{"bad.wav", "w/", "extra"}, ""},
+      {{"bad.wav", "w/", "extra"}, ReadFile(ZAVEVUV_TESTS "/usage.txt"), 1},
       {{"-h"}, Lost("-h")},
       {{"fifo"}, Lost("fifo")},
       {{"w"}, Lost("w")},
+      {{"/dev/null"}, Lost("/dev/null")},
+      {{"noproc.wav"}, Fixed("noproc.wav"), 0, "", kNoProc},
       {{"ro.wav"}, Lost("ro.wav"), 0, "", kAsNobody},
       {{"rw.wav"}, Fixed("rw.wav"), 0, "", kAsNobody},
       {{"full.wav"}, "Unable to write data to header in full.wav.\n", 0, "", kNoWrites},
@@ -71,15 +77,18 @@ TEST(CommandLine, RunsAsUsersRunIt) {
       {{"huge.wav"}, "Data block in huge.wav is too large for a wave file header.\n"},
       {{"list.txt", "w/"}, Read(3) + Fixed("w/one.wav") + Fixed("w/two.wav") + Good("w/three.wav")},
       {{"list.txt", "w"}, Read(3) + Lost("wone.wav") + Lost("wtwo.wav") + Lost("wthree.wav")},
-      {{"crlf.txt", "w/"}, Read(1) + Lost("w/one.wav\r")},
-      {{"many.txt", ""}, Read(512) + Times(512, Good("w/three.wav"))},
+      {{"crlf.txt", "w/"}, Read(2) + Good("w/one.wav") + Lost("w/ two.wav")},
+      {{"many.txt", ""},
+       Read(512) + Times(512, Good("w/three.wav")) +
+           "List called many.txt names more than 512 files; the rest were not checked.\n"},
       {{"dup.txt", ""}, Read(2) + Fixed("dup.wav") + Good("dup.wav")},
       {{"zero.txt", ""}, Read(1) + Lost(std::string("dup.wav\0x", 9))},
       {{"long.txt", "w/"}, Read(1) + Fixed("w/" + longName)},
       {{"/dev/stdin", "w/"}, Read(1) + Fixed("w/four.wav"), 0, "four.wav\n"},
       {{"nolist.txt", "w/"}, "List called nolist.txt does not exist\n", 1},
       {{"empty.txt", "w/"}, Read(0), 1},
-      {{"w", "w/"}, "List called w cannot be read\n", 1},
+      {{"w", "w/"}, Unreadable("w"), 1},
+      {{"bad.wav", "dup.wav"}, Unreadable("bad.wav"), 1},
   };
   for (const auto& row : rows) {
     // Output goes through a pipe, which a file-size limit does not touch.

@@ -1,10 +1,16 @@
 // Each input is a file's bytes. The repair runs on it, and whatever it did is
 // checked against what it may do; any breach aborts.
-//   - The length never changes, and no byte outside the four at h + 4 does.
-//   - When those four change, they hold the count of bytes after them, and
-//     the outcome is the one reported as "Header was fixed successfully".
-//   - Exactly one message line is reported, for an outcome the tool knows.
-//   - A second run on the result writes nothing.
+//   - The length never changes, and a file that does not start like a WAVE
+//     file is never written.
+//   - Only size fields change: the RIFF size at 4, the ds64 fields at 20..47
+//     (after a ds64 or JUNK chunk at 12), and the four bytes after a "data"
+//     tag; for an upgrade also the id at 0 (to RF64) and at 12 (to ds64).
+//   - A changed 32-bit size holds the count it stands for, or 0xFFFFFFFF.
+//   - Exactly one message line is reported, "Header was fixed successfully"
+//     exactly when the file changed.
+//   - A second run writes nothing. A run after a torn write that left any
+//     part of the plan in place ends at the same bytes.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -12,9 +18,11 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include <unistd.h>
 
+#include "plan.h"
 #include "zavevuv.h"
 
 namespace {
@@ -42,17 +50,6 @@ std::string Slurp(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Where the size field lies, found here independently of the tool: after
-// the first "data" at an even offset from 2 to 131,072.
-std::int64_t SizeFieldOf(const std::string& bytes) {
-  for (std::size_t h = 2; h <= 131072 && h + 4 <= bytes.size(); h += 2) {
-    if (bytes.compare(h, 4, "data") == 0) {
-      return static_cast<std::int64_t>(h) + 4;
-    }
-  }
-  return -1;
-}
-
 std::uint64_t Le32At(const std::string& bytes, std::size_t at) {
   std::uint64_t v = 0;
   for (std::size_t i = 0; i < 4; ++i) {
@@ -60,6 +57,57 @@ std::uint64_t Le32At(const std::string& bytes, std::size_t at) {
   }
   return v;
 }
+
+bool Has(const std::string& bytes, std::size_t at, const char* id) {
+  return bytes.size() >= at + 4 && bytes.compare(at, 4, id) == 0;
+}
+
+// Whether the byte at `i` may change from `in` to `out`, judged here
+// independently of the tool.
+bool MayChange(const std::string& in, const std::string& out, std::size_t i) {
+  const std::size_t length = in.size();
+  if (i < 4) {
+    return Has(in, 0, "RIFF") && Has(out, 0, "RF64");
+  }
+  if (i < 8) {
+    const std::uint64_t riff = Le32At(out, 4);
+    return riff == length - 8 || riff == 0xFFFFFFFF;
+  }
+  if (i >= 12 && i < 16) {
+    return Has(in, 12, "JUNK") && Has(out, 12, "ds64");
+  }
+  if (i >= 20 && i < 48 && (Has(in, 12, "ds64") || Has(in, 12, "JUNK"))) {
+    return true;
+  }
+  for (std::size_t h = i >= 7 ? i - 7 : 0; h + 4 <= i; ++h) {  // i lies in h + 4 .. h + 8
+    if (Has(in, h, "data") && h + 8 <= length) {
+      const std::uint64_t size = Le32At(out, h + 4);
+      if (size == length - h - 8 || size == 0xFFFFFFFF) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+struct Memory {
+  std::string bytes;
+
+  [[nodiscard]] zavevuv::Plan Decide() const {
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::span head(data, std::min<std::size_t>(bytes.size(), zavevuv::kHeadBytes));
+    return zavevuv::Decide(head, bytes.size(), [&](std::uint64_t at, std::span<unsigned char> out) {
+      std::memcpy(out.data(), data + at, out.size());
+      return true;
+    });
+  }
+  void Apply(const std::vector<zavevuv::FieldWrite>& writes) {
+    const auto patch = zavevuv::Coalesce(
+        std::span(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()), writes);
+    bytes.replace(patch.at, patch.bytes.size(), reinterpret_cast<const char*>(patch.bytes.data()),
+                  patch.bytes.size());
+  }
+};
 
 }  // namespace
 
@@ -74,14 +122,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::string out = Slurp(path);
   Check(out.size() == in.size(), "length changed");
-  const std::int64_t field = SizeFieldOf(in);
-  const auto f = static_cast<std::size_t>(field);
+  const bool wave = in.size() >= 12 &&
+                    (Has(in, 0, "RIFF") || Has(in, 0, "RF64") || Has(in, 0, "BW64")) &&
+                    Has(in, 8, "WAVE");
   const bool changed = out != in;
-  if (changed) {
-    Check(field >= 0 && f + 4 <= in.size(), "changed a file without a size field");
-    Check(out.compare(0, f, in, 0, f) == 0 && out.compare(f + 4, std::string::npos, in, f + 4) == 0,
-          "changed a byte outside the size field");
-    Check(Le32At(out, f) == in.size() - f - 4, "size field does not count the bytes after it");
+  Check(wave || !changed, "wrote a file that is not a WAVE file");
+  for (std::size_t i = 0; i < in.size(); ++i) {
+    Check(in[i] == out[i] || MayChange(in, out, i), "changed a byte outside the size fields");
   }
   Check(changed == (outcome == Outcome::Fixed), "a change not reported as a fix, or the reverse");
   Check(changed == (message.rfind("Header was fixed successfully in ", 0) == 0), "wrong message");
@@ -89,5 +136,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Outcome again = zavevuv::RepairFile(path);
   Check(Slurp(path) == out, "a second run wrote");
   Check(again == (changed ? Outcome::Correct : outcome), "a second run saw something else");
+
+  // A torn write: some of the plan's fields in place, chosen by the input.
+  // Not for an upgrade whose JUNK held other bytes than zeros: once ds64 is
+  // in place, such bytes read as its table, which is left alone.
+  const zavevuv::Plan plan = Memory{in}.Decide();
+  if (std::ranges::any_of(plan.writes, [](const auto& write) { return write.at == 12; })) {
+    return 0;
+  }
+  Memory torn{in};
+  const unsigned subset = size > 0 ? data[size - 1] : 0U;
+  for (std::size_t i = 0; i < plan.writes.size(); ++i) {
+    if ((subset >> (i % 8) & 1U) != 0) {
+      torn.Apply({plan.writes[i]});
+    }
+  }
+  torn.Apply(torn.Decide().writes);
+  Check(torn.bytes == out, "a run after a torn write ends elsewhere");
   return 0;
 }

@@ -1,5 +1,6 @@
-// Writes the fuzzer's seed corpus into a folder: WAV headers with the tag at
-// several offsets, trailing chunks, pad bytes and truncated fields.
+// Writes the fuzzer's seed corpus into a folder: WAV headers as writers leave
+// them (RIFF, RF64, BW64), chunks before and after the audio, pad bytes,
+// truncated fields and a file that is no WAVE file at all.
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -23,8 +24,10 @@ int main(int argc, char* argv[]) {
       {"correct", Build({.samples = wavgen::Tone(64)})},
       {"too-large", Build({.samples = wavgen::Tone(64), .stored = 0xFFFFFFF0})},
       {"stereo-8bit", Build({.channels = 2, .bits = 8, .samples = wavgen::Tone(40), .stored = 8})},
-      {"list-before",
-       Build({.before = Chunk("LIST", "INFOINAMdata"), .samples = "ab", .stored = 0})},
+      {"list-before", Build({.riff = 0xFFFFFFFF,
+                             .before = Chunk("LIST", "INFOINAMBig data"),
+                             .samples = "ab",
+                             .stored = 0xFFFFFFFF})},
       {"list-after", Build({.samples = wavgen::Tone(6), .after = Chunk("LIST", "INFOISFTx")})},
       {"pad-after", Build({.samples = wavgen::Tone(7), .after = pad})},
       {"pad-id3", Build({.samples = wavgen::Tone(7), .after = pad + "id3 " + Le32(3) + "abc"})},
@@ -33,9 +36,25 @@ int main(int argc, char* argv[]) {
        Build({.before = Chunk("junk", std::string(131028, '\0')), .samples = "ab", .stored = 0})},
       {"tag-past-end",
        Build({.before = Chunk("junk", std::string(131030, '\0')), .samples = "ab"})},
-      {"odd-tag", std::string(37, 'x') + "data" + Le32(0) + "abcd"},
-      {"truncated", std::string(36, 'x') + "data\x01\x02"},
-      {"bare-tag", "RIdata"},
+      {"libsndfile", Build({.riff = 8, .samples = wavgen::Tone(64), .stored = 0})},
+      {"riff-stale", Build({.riff = 36, .samples = wavgen::Tone(64)})},
+      {"bad-chunk", Build({.before = "\x01\x02\x03\x04", .samples = "ab", .stored = 0})},
+      {"rf64-crashed", Build({.form = "RF64",
+                              .riff = 0xFFFFFFFF,
+                              .first = wavgen::Ds64(0, 0, 0),
+                              .samples = wavgen::Tone(16),
+                              .stored = 0xFFFFFFFF})},
+      {"bw64-valid", Build({.form = "BW64",
+                            .riff = 0xFFFFFFFF,
+                            .first = wavgen::Ds64(84, 8, 4),
+                            .samples = wavgen::Tone(8),
+                            .stored = 0xFFFFFFFF})},
+      {"rf64-junk", Build({.form = "RF64", .first = wavgen::kJunk28, .samples = "ab"})},
+      {"rf64-no-ds64", Build({.form = "RF64", .samples = "abcd", .stored = 0})},
+      {"cut-list", Build({.samples = wavgen::Tone(8), .after = "LIST" + Le32(40) + "INFO"})},
+      {"odd-tag", "RIFF" + Le32(0) + "WAVEx" + "data" + Le32(0) + "abcd"},
+      {"truncated", "RIFF" + Le32(0) + "WAVEdata\x01\x02"},
+      {"text", "The data for the session is in the drive."},
       {"short", "RIFF"},
   };
   std::filesystem::create_directories(argv[1]);

@@ -2,7 +2,7 @@
 // opened only when it is a regular file, its first bytes are read with one
 // pread, and whatever the plan changes goes out with one pwrite.
 #include <algorithm>
-#include <vector>
+#include <array>
 
 #include "fd.h"
 #include "output.h"
@@ -20,12 +20,14 @@ Outcome RepairFile(const std::string& path) {
     return Outcome::CannotOpen;
   }
   const int fd = file->fd.get();
-  std::vector<unsigned char> head(static_cast<std::size_t>(std::min(file->length, kHeadBytes)));
-  const auto got = ReadAt(fd, head, 0);
+  // On the stack: a heap buffer this large would cost an mmap and a munmap.
+  std::array<unsigned char, kHeadBytes> buffer;
+  const auto got = ReadAt(
+      fd, std::span(buffer).first(static_cast<std::size_t>(std::min(file->length, kHeadBytes))), 0);
   if (!got) {
     return Outcome::ReadFailed;
   }
-  head.resize(*got);  // shorter if the file shrank since it was measured
+  const auto head = std::span(buffer).first(*got);  // shorter if the file shrank meanwhile
   const Plan plan =
       Decide(head, file->length, [fd](std::uint64_t offset, std::span<unsigned char> out) {
         const auto n = ReadAt(fd, out, static_cast<std::int64_t>(offset));

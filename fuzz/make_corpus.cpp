@@ -54,7 +54,7 @@ int main(int argc, char* argv[]) {
       {"cut-list", Build({.samples = wavgen::Tone(8), .after = "LIST" + Le32(40) + "INFO"})},
       {"odd-tag", "RIFF" + Le32(0) + "WAVEx" + "data" + Le32(0) + "abcd"},
       {"truncated", "RIFF" + Le32(0) + "WAVEdata\x01\x02"},
-      {"text", "The data for the session is in the drive."},
+      {"text", "My notes: the data for the session is in the drive."},
       {"short", "RIFF"},
   };
   std::filesystem::create_directories(argv[1]);

@@ -89,7 +89,7 @@ TEST(Repair, RewritesExactlyTheSizeFieldsThatAreWrong) {
       {"tag at 131072", Build({.before = Chunk("FLLR", std::string(131028, 0)), .stored = 0}), Fixed,
        {{4, Le32(131872)}, {131076, Le32(800)}}},
       {"data past the window", Build({.before = Chunk("FLLR", std::string(131030, 0))}), NoTag},
-      {"not a WAVE file", "The data for the session is in the drive.", NoTag},
+      {"not a WAVE file", "My notes: the data for the session is in the drive.", NoTag},
       // After the audio: chunks as writers append them are left alone.
       {"LIST after", Build({.riff = 0, .after = Chunk("LIST", "INFOISFTab")}), Correct},
       {"pad, id3", Build({.samples = wavgen::Tone(801), .after = pad + "id3 " + Le32(3) + "abc"}), Correct},

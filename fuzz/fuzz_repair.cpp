@@ -14,7 +14,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -22,6 +21,7 @@
 
 #include <unistd.h>
 
+#include "memfile.h"
 #include "plan.h"
 #include "zavevuv.h"
 
@@ -90,25 +90,6 @@ bool MayChange(const std::string& in, const std::string& out, std::size_t i) {
   return false;
 }
 
-struct Memory {
-  std::string bytes;
-
-  [[nodiscard]] zavevuv::Plan Decide() const {
-    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
-    const std::span head(data, std::min<std::size_t>(bytes.size(), zavevuv::kHeadBytes));
-    return zavevuv::Decide(head, bytes.size(), [&](std::uint64_t at, std::span<unsigned char> out) {
-      std::memcpy(out.data(), data + at, out.size());
-      return true;
-    });
-  }
-  void Apply(const std::vector<zavevuv::FieldWrite>& writes) {
-    const auto patch = zavevuv::Coalesce(
-        std::span(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()), writes);
-    bytes.replace(patch.at, patch.bytes.size(), reinterpret_cast<const char*>(patch.bytes.data()),
-                  patch.bytes.size());
-  }
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -140,11 +121,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // A torn write: some of the plan's fields in place, chosen by the input.
   // Not for an upgrade whose JUNK held other bytes than zeros: once ds64 is
   // in place, such bytes read as its table, which is left alone.
-  const zavevuv::Plan plan = Memory{in}.Decide();
+  const zavevuv::Plan plan = MemFile{in}.Decide();
   if (std::ranges::any_of(plan.writes, [](const auto& write) { return write.at == 12; })) {
     return 0;
   }
-  Memory torn{in};
+  MemFile torn{in};
   const unsigned subset = size > 0 ? data[size - 1] : 0U;
   for (std::size_t i = 0; i < plan.writes.size(); ++i) {
     if ((subset >> (i % 8) & 1U) != 0) {

@@ -11,7 +11,7 @@ int main(int argc, char* argv[]) {
     case 2:
       return zavevuv::RunList(argv[1], argv[2]);
     default:
-      zavevuv::PrintUsage();  // three or more: a user who meant several files
+      zavevuv::PrintUsage();  // none, or three or more (a user who meant several files)
       return 1;
   }
 }

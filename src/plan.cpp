@@ -241,7 +241,7 @@ class Changes {
   }
   [[nodiscard]] Plan Done() && {
     if (writes_.empty()) {
-      return {Outcome::Correct, {}};
+      return Only(Outcome::Correct);
     }
     std::ranges::sort(writes_, {}, &FieldWrite::at);
     return {Outcome::Fixed, std::move(writes_)};

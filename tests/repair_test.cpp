@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "memfile.h"
 #include "plan.h"
 #include "wavgen.h"
 #include "zavevuv.h"
@@ -28,34 +29,6 @@ TEST(Codec, ConvertsBothWaysAndKeepsTheLow32Bits) {
     ASSERT_TRUE(zavevuv::Assem4(out) == v && wrapped == out) << v;
   }
 }
-
-// A file of `length` bytes whose first in.size() bytes are `in`; the rest
-// reads as zeros, as in a sparse file.
-struct File {
-  std::string in;
-  std::uint64_t length;
-
-  [[nodiscard]] unsigned char At(std::uint64_t at) const {
-    return at < in.size() ? static_cast<unsigned char>(in[at]) : 0;
-  }
-  [[nodiscard]] zavevuv::Plan Decide() const {
-    std::vector<unsigned char> head(std::min(length, zavevuv::kHeadBytes));
-    for (std::size_t i = 0; i < head.size(); ++i) {
-      head[i] = At(i);
-    }
-    return zavevuv::Decide(head, length, [&](std::uint64_t at, std::span<unsigned char> out) {
-      for (std::size_t i = 0; i < out.size(); ++i) {
-        out[i] = At(at + i);
-      }
-      return true;
-    });
-  }
-  void Apply(const std::vector<zavevuv::FieldWrite>& writes) {
-    const auto patch = zavevuv::Coalesce(
-        std::span(reinterpret_cast<const unsigned char*>(in.data()), in.size()), writes);
-    std::copy(patch.bytes.begin(), patch.bytes.end(), in.begin() + static_cast<long>(patch.at));
-  }
-};
 
 constexpr std::uint64_t k5G = 5ULL << 30U;  // sparse: zeros after the header
 const std::string kFF = Le32(0xFFFFFFFF);
@@ -113,28 +86,28 @@ TEST(Repair, RewritesExactlyTheSizeFieldsThatAreWrong) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    File file{c.in, std::max<std::uint64_t>(c.length, c.in.size())};
+    const MemFile file{c.in, std::max<std::uint64_t>(c.length, c.in.size())};
     const zavevuv::Plan plan = file.Decide();
     EXPECT_EQ(plan.outcome, c.outcome);
     std::string expected = c.in;
     for (const auto& [at, bytes] : c.changes) {
       expected.replace(at, bytes.size(), bytes);
     }
-    File once = file;
+    MemFile once = file;
     once.Apply(plan.writes);
-    EXPECT_EQ(once.in, expected);
+    EXPECT_EQ(once.bytes, expected);
     // Any part of the writes already in place, as a torn write leaves it:
     // the next run makes the same file, and a run after that writes nothing.
     ASSERT_LE(plan.writes.size(), 10U);
     for (unsigned mask = 0; mask < 1U << plan.writes.size(); ++mask) {
-      File torn = file;
+      MemFile torn = file;
       for (std::size_t i = 0; i < plan.writes.size(); ++i) {
         if ((mask >> i & 1U) != 0) {
           torn.Apply({plan.writes[i]});
         }
       }
       torn.Apply(torn.Decide().writes);
-      EXPECT_EQ(torn.in, once.in) << "torn " << mask;
+      EXPECT_EQ(torn.bytes, once.bytes) << "torn " << mask;
       EXPECT_TRUE(torn.Decide().writes.empty()) << "a later run, torn " << mask;
     }
   }

@@ -1,19 +1,23 @@
 // Decides which size fields of a WAVE file are wrong and what they should hold.
 //
 //   0       "RIFF", or "RF64" / "BW64" for files of 4 GiB and more
-//   4       the RIFF size: the file's length less 8 (0xFFFFFFFF when unknown)
+//   4       the RIFF size: where the form ends, less 8 (0xFFFFFFFF when unknown)
 //   8       "WAVE"
 //   12      the chunks, each a 4-byte id, a 32-bit size, the body and a pad
 //           byte after an odd-sized body. In RF64 and BW64 the first is ds64,
 //           holding the true sizes in 64 bits; writers that may pass 4 GiB
 //           reserve room for it with a JUNK chunk of 28 bytes or more.
 //   h       "data", h + 4 its 32-bit size, h + 8 the first sample byte
+//           ... chunks a writer put after the audio (LIST, cue , ...)
+//           ... the form's end; tags a tagger appended (ID3v1, APEv2, ID3v2)
 //
 // The header is correct when each size field says what the file holds; a
-// repair rewrites exactly the fields that do not. The audio is taken to run
-// to the end of the file, unless what follows the stated audio is a chain of
-// chunks, as writers append them: such a file is left as it is.
+// repair rewrites exactly the fields that do not. When the stated audio is
+// followed by a chain of chunks, or by appended tags, the data size is right
+// as it stands; otherwise the audio runs to the end of the file, or to where
+// the appended tags begin.
 #include <algorithm>
+#include <initializer_list>
 #include <optional>
 #include <string_view>
 
@@ -37,15 +41,19 @@ constexpr Id kData = MakeId("data");
 constexpr Id kDs64 = MakeId("ds64");
 constexpr Id kJunk = MakeId("JUNK");
 constexpr Id kFmt = MakeId("fmt ");
-// Chunks that writers put after the audio: metadata, cue points, padding.
+constexpr Id kFact = MakeId("fact");
+// Chunks that writers put after the audio: metadata, cue points, loudness
+// and peak data, padding.
 constexpr std::array kTrailingIds = {
     MakeId("LIST"), MakeId("id3 "), MakeId("ID3 "), MakeId("cue "), MakeId("smpl"), MakeId("inst"),
     MakeId("acid"), MakeId("bext"), MakeId("iXML"), MakeId("axml"), MakeId("cart"), MakeId("umid"),
     MakeId("_PMX"), MakeId("DISP"), MakeId("PEAK"), MakeId("fact"), MakeId("plst"), MakeId("labl"),
-    MakeId("note"), MakeId("ltxt"), MakeId("JUNK"), MakeId("junk"), MakeId("PAD ")};
+    MakeId("note"), MakeId("ltxt"), MakeId("JUNK"), MakeId("junk"), MakeId("PAD "), MakeId("levl"),
+    MakeId("chna"), MakeId("dbmd"), MakeId("bxml"), MakeId("sxml"), MakeId("FLLR"), MakeId("Fake"),
+    MakeId("ResU"), MakeId("minf"), MakeId("elm1"), MakeId("regn"), MakeId("SyLp"), MakeId("r64m")};
 
 constexpr std::uint64_t kFormId = 0;          // "RIFF", "RF64" or "BW64"
-constexpr std::uint64_t kRiffSize = 4;        // 32 bits: the file's length less 8
+constexpr std::uint64_t kRiffSize = 4;        // 32 bits: the form's end less 8
 constexpr std::uint64_t kWaveId = 8;          // "WAVE"
 constexpr std::uint64_t kFirstChunk = 12;     // ds64, or the JUNK that reserves its room
 constexpr std::uint64_t kChunkHeader = 8;     // a chunk's id, then its 32-bit size
@@ -54,15 +62,27 @@ constexpr std::uint64_t kDs64DataSize = 28;   // ds64 body + 8: the data size, 6
 constexpr std::uint64_t kDs64Samples = 36;    // ds64 body + 16: the sample count, 64 bits
 constexpr std::uint64_t kDs64Table = 44;      // ds64 body + 24: the table's length, 32 bits
 constexpr std::uint64_t kDs64Body = 28;       // the four fields above
+constexpr std::uint64_t kDs64Entry = 12;      // a table entry: an id and a 64-bit size
 constexpr std::uint64_t kFmtFormat = 0;       // fmt body + 0: the format tag, 16 bits
-constexpr std::uint64_t kFmtBlockAlign = 12;  // fmt body + 12: bytes per frame, 16 bits
+constexpr std::uint64_t kFmtBlockAlign = 12;  // fmt body + 12: bytes per block, 16 bits
 constexpr std::uint64_t kFmtBody = 16;        // the smallest fmt body
-constexpr std::uint64_t kLastTag = 0x20000;   // the data chunk starts at 131,072 at the latest
+constexpr std::uint64_t kFmtPerBlock = 18;    // fmt body + 18: ADPCM samples per block, 16 bits
+constexpr std::uint64_t kFmtSubFormat = 24;   // fmt body + 24: an extensible format's format tag
+constexpr std::uint64_t kLastTag = 0x20000;   // the probe's window ends at 131,072
 constexpr std::uint64_t kMax32 = 0xFFFFFFFF;  // the most a 32-bit field holds; "unknown"
-constexpr int kMaxTrailingChunks = 64;        // chunks followed after the stated audio
-constexpr std::uint64_t kPcm = 1, kFloat = 3, kExtensible = 0xFFFE;  // formats with fixed frames
+constexpr int kMaxTrailingChunks = 1024;      // chunks followed after the stated audio
+constexpr int kMaxFarChunks = 64;             // chunk headers read past the head
+constexpr int kMaxTags = 8;                   // tags stacked at the end of the file
+constexpr std::uint64_t kBlock = 0x10000;     // what one read past the head covers
+constexpr std::uint64_t kWriteBlock = 4096;   // fields this close share one write
 
-// The bytes of one file: the head in memory, anything further on request.
+// Format tags whose frames follow from the data size.
+constexpr std::uint64_t kPcm = 1, kAdpcm = 2, kFloat = 3, kAlaw = 6, kMulaw = 7, kImaAdpcm = 0x11,
+                        kGsm = 0x31, kExtensible = 0xFFFE;
+constexpr std::uint64_t kGsmBlock = 65, kGsmSamples = 320;  // GSM 6.10: 320 samples in 65 bytes
+
+// The bytes of one file: the head in memory, anything further on request, a
+// block at a time.
 class FileBytes {
  public:
   FileBytes(std::span<const unsigned char> head, std::uint64_t length, const ReadMore& more)
@@ -72,6 +92,8 @@ class FileBytes {
         more_(more) {}
 
   [[nodiscard]] std::uint64_t Length() const { return length_; }
+  // Whether a read past the head failed: nothing may then be decided.
+  [[nodiscard]] bool Failed() const { return failed_; }
   [[nodiscard]] bool InHead(std::uint64_t at, std::uint64_t n) const {
     return at + n <= head_.size();
   }
@@ -92,32 +114,81 @@ class FileBytes {
   [[nodiscard]] std::uint64_t Le64(std::uint64_t at) const {
     return Assem8(Head(at, 8).first<8>());
   }
-  // Exactly out.size() bytes at `at`, all within the file.
-  [[nodiscard]] bool Read(std::uint64_t at, std::span<unsigned char> out) const {
-    if (InHead(at, out.size())) {
-      std::ranges::copy(Head(at, out.size()), out.begin());
+  // Exactly out.size() bytes at `at`, all within the file. Bytes past the
+  // head come from a block of up to 64 KiB read at once; near the end the
+  // block is the file's last 64 KiB, so the tags and a chain of small chunks
+  // there cost one read.
+  bool Read(std::uint64_t at, std::span<unsigned char> out) {
+    const std::uint64_t n = out.size();
+    if (at > length_ || n > length_ - at) {
+      return false;
+    }
+    if (InHead(at, n)) {
+      std::ranges::copy(Head(at, n), out.begin());
       return true;
     }
-    return at + out.size() <= length_ && more_ && more_(at, out);
+    if (at < blockAt_ || at + n > blockAt_ + block_.size()) {
+      const std::uint64_t start = std::min(at, length_ > kBlock ? length_ - kBlock : 0);
+      block_.resize(static_cast<std::size_t>(std::min(kBlock, length_ - start)));
+      blockAt_ = start;
+      if (!more_ || !more_(start, block_)) {
+        block_.clear();
+        failed_ = true;
+        return false;
+      }
+    }
+    const auto from = block_.begin() + static_cast<std::ptrdiff_t>(at - blockAt_);
+    std::copy(from, from + static_cast<std::ptrdiff_t>(n), out.begin());
+    return true;
   }
 
  private:
   std::span<const unsigned char> head_;
   std::uint64_t length_;
   const ReadMore& more_;
+  std::vector<unsigned char> block_;
+  std::uint64_t blockAt_ = 0;
+  bool failed_ = false;
 };
 
 bool Printable(std::span<const unsigned char> id) {
   return std::ranges::all_of(id.first(4), [](unsigned char c) { return c >= 0x20 && c <= 0x7E; });
 }
 
+bool IsId(std::span<const unsigned char> bytes, const Id& id) {
+  return std::ranges::equal(bytes.first(4), id);
+}
+
+// Each byte that of `a` or of `b`: an id that a write cut off part-way while
+// turning one into the other.
+bool Between(std::span<const unsigned char> bytes, const Id& a, const Id& b) {
+  for (std::size_t i = 0; i < 4; ++i) {
+    if (bytes[i] != a[i] && bytes[i] != b[i]) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool Trailing(std::span<const unsigned char> id) {
+  return std::ranges::any_of(kTrailingIds, [&](const Id& known) { return IsId(id, known); });
+}
+
+std::uint64_t Le32Of(std::span<const unsigned char> bytes) {
+  return static_cast<std::uint64_t>(Assem4(bytes.first<4>()));
+}
+
 // What the walk over the chunks before the audio found.
 struct Layout {
   std::optional<std::uint64_t> tag;  // h: where "data" starts
+  bool cutBefore = false;            // the file ends inside a chunk before the audio
   Id first{};                        // the chunk at 12, when it parsed
-  bool roomFor64 = false;            // that chunk is ds64 or JUNK, with 28 bytes or more
-  std::uint64_t format = 0;          // from the fmt chunk passed, if any
+  std::uint64_t firstSize = 0;
+  bool roomFor64 = false;    // that chunk is ds64 or JUNK (or cut between them), 28 bytes or more
+  std::uint64_t format = 0;  // from the fmt chunk passed, if any
   std::uint64_t blockAlign = 0;
+  std::uint64_t perBlock = 0;           // ADPCM samples per block
+  std::optional<std::uint64_t> factAt;  // the fact chunk's sample count
 };
 
 // The first "data" at an even offset from `from` to 131,072: where the chunk
@@ -131,86 +202,247 @@ std::optional<std::uint64_t> Probe(const FileBytes& file, std::uint64_t from) {
   return std::nullopt;
 }
 
+void ReadFormat(const FileBytes& file, std::uint64_t body, std::uint64_t size, Layout& layout) {
+  if (size < kFmtBody || !file.InHead(body, kFmtBody)) {
+    return;
+  }
+  layout.format = file.Le16(body + kFmtFormat);
+  layout.blockAlign = file.Le16(body + kFmtBlockAlign);
+  if (size >= kFmtPerBlock + 2 && file.InHead(body + kFmtPerBlock, 2)) {
+    layout.perBlock = file.Le16(body + kFmtPerBlock);
+  }
+  if (layout.format == kExtensible && size >= kFmtSubFormat + 2 &&
+      file.InHead(body + kFmtSubFormat, 2)) {
+    layout.format = kExtensible << 16U | file.Le16(body + kFmtSubFormat);
+  }
+}
+
 // Follows the chunks from offset 12 to the data chunk. Text inside a chunk
-// that parsed is never taken for the tag.
-Layout Walk(const FileBytes& file) {
+// that parsed is never taken for the tag. Past the head, chunks that parse
+// are still followed, a header per read, up to 64 of them.
+Layout Walk(FileBytes& file) {
   Layout layout;
   std::uint64_t at = kFirstChunk;
-  // The window ends at 131,072; a file ending within an id holds no data chunk.
-  while (at <= kLastTag && file.InHead(at, 4)) {
-    if (file.Is(at, kData)) {
+  int far = 0;
+  while (at < file.Length() && file.Length() - at >= 4) {
+    std::array<unsigned char, kChunkHeader> header{};
+    const auto got = std::span(header).first(
+        static_cast<std::size_t>(std::min(kChunkHeader, file.Length() - at)));
+    if (!file.InHead(at, got.size()) && (++far > kMaxFarChunks || !file.Read(at, got))) {
+      return layout;
+    }
+    if (file.InHead(at, got.size())) {
+      std::ranges::copy(file.Head(at, got.size()), got.begin());
+    }
+    if (IsId(header, kData)) {
       layout.tag = at;
       return layout;
     }
-    if (!Printable(file.Head(at, 4)) || at + kChunkHeader > file.Length()) {
+    const std::uint64_t size = got.size() == kChunkHeader ? Le32Of(std::span(header).last<4>()) : 0;
+    const std::uint64_t body = at + kChunkHeader;
+    if (!Printable(header)) {
       layout.tag = Probe(file, at);
       return layout;
     }
-    if (!file.InHead(at, kChunkHeader)) {
-      return layout;  // its size lies past the window, so the next chunk does too
-    }
-    const std::uint64_t size = file.Le32(at + 4);
-    const std::uint64_t body = at + kChunkHeader;
-    if (body + size > file.Length()) {
-      layout.tag = Probe(file, at);
+    if (got.size() < kChunkHeader || body + size > file.Length()) {
+      // A chunk that runs past the end. One a writer puts before the audio
+      // means the copy was cut before its audio; anything else may be a
+      // broken chunk with the data chunk intact behind it.
+      if (Trailing(header) || IsId(header, kFmt)) {
+        layout.cutBefore = true;
+      } else {
+        layout.tag = Probe(file, at);
+      }
       return layout;
     }
     if (at == kFirstChunk) {
-      std::ranges::copy(file.Head(at, 4), layout.first.begin());
-      layout.roomFor64 = (file.Is(at, kDs64) || file.Is(at, kJunk)) && size >= kDs64Body;
+      std::ranges::copy(std::span(header).first<4>(), layout.first.begin());
+      layout.firstSize = size;
+      layout.roomFor64 = Between(header, kDs64, kJunk) && size >= kDs64Body;
     }
-    if (file.Is(at, kFmt) && size >= kFmtBody && file.InHead(body, kFmtBody)) {
-      layout.format = file.Le16(body + kFmtFormat);
-      layout.blockAlign = file.Le16(body + kFmtBlockAlign);
+    if (IsId(header, kFmt)) {
+      ReadFormat(file, body, size, layout);
+    }
+    if (IsId(header, kFact) && size >= 4) {
+      layout.factAt = body;
     }
     at = body + size + (size & 1U);
   }
   return layout;
 }
 
-enum class Tail { Chunks, Other, Unreadable };
+// The frames that `data` bytes of audio hold, where the format tells.
+std::optional<std::uint64_t> Frames(const Layout& layout, std::uint64_t data) {
+  const std::uint64_t align = layout.blockAlign;
+  switch (layout.format) {
+    case kPcm:
+    case kFloat:
+    case kAlaw:
+    case kMulaw:
+    case kExtensible << 16U | kPcm:
+    case kExtensible << 16U | kFloat:
+    case kExtensible << 16U | kAlaw:
+    case kExtensible << 16U | kMulaw:
+      return align != 0 ? std::optional(data / align) : std::nullopt;
+    case kAdpcm:
+    case kImaAdpcm:
+      return align != 0 && layout.perBlock != 0 ? std::optional(data / align * layout.perBlock)
+                                                : std::nullopt;
+    case kGsm:
+      return data / kGsmBlock * kGsmSamples;
+    default:
+      return std::nullopt;
+  }
+}
 
-// Whether the bytes from `from` to the end are chunks a writer put after the
-// audio: a chain of chunks ending exactly at the end (the last pad byte may
-// be missing), or one whose last chunk a cut copy left short, when every id
-// in it is one that writers put after the audio.
-Tail AfterAudio(const FileBytes& file, std::uint64_t from) {
-  if (from == file.Length()) {
-    return Tail::Chunks;  // only the pad byte after odd-sized audio
+// Where the tag that ends at `end` begins, if one does: an APEv2 tag (its
+// 32-byte footer last), an ID3v2 tag with a footer, or an ID3v1 tag with an
+// Enhanced TAG+ block perhaps before it. None begins before `floor`.
+std::optional<std::uint64_t> TagEndingAt(FileBytes& file, std::uint64_t end, std::uint64_t floor) {
+  const std::uint64_t room = end - floor;
+  std::array<unsigned char, 32> ape{};  // "APETAGEX", version, size, items, flags, reserved
+  if (room >= ape.size() && file.Read(end - ape.size(), ape) &&
+      std::ranges::equal(std::span(ape).first(8), std::string_view("APETAGEX"))) {
+    const std::uint64_t size = Le32Of(std::span(ape).subspan<12, 4>());  // items and footer
+    const bool header = (Le32Of(std::span(ape).subspan<20, 4>()) >> 31U) != 0;
+    const std::uint64_t whole = size + (header ? ape.size() : 0);
+    if (size >= ape.size() && whole <= room) {
+      std::array<unsigned char, 8> start{};
+      if (!header || (file.Read(end - whole, start) &&
+                      std::ranges::equal(start, std::string_view("APETAGEX")))) {
+        return end - whole;
+      }
+    }
+  }
+  std::array<unsigned char, 10> id3{};  // "3DI" or "ID3", version, flags, syncsafe size
+  if (room >= 2 * id3.size() && file.Read(end - id3.size(), id3) && id3[0] == '3' &&
+      id3[1] == 'D' && id3[2] == 'I' &&
+      std::ranges::all_of(std::span(id3).last<4>(), [](auto b) { return b < 0x80; })) {
+    std::uint64_t size = 0;
+    for (const unsigned char b : std::span(id3).last<4>()) {
+      size = size << 7U | b;
+    }
+    const std::uint64_t whole = size + 2 * id3.size();
+    std::array<unsigned char, 10> start{};
+    if (whole <= room && file.Read(end - whole, start) && start[0] == 'I' && start[1] == 'D' &&
+        start[2] == '3' &&
+        std::ranges::equal(std::span(start).subspan<3, 7>(), std::span(id3).subspan<3, 7>())) {
+      return end - whole;
+    }
+  }
+  constexpr std::uint64_t kId3v1 = 128, kEnhanced = 227;
+  std::array<unsigned char, 4> tag{};
+  if (room >= kId3v1 && file.Read(end - kId3v1, std::span(tag).first<3>()) && tag[0] == 'T' &&
+      tag[1] == 'A' && tag[2] == 'G') {
+    const std::uint64_t start = end - kId3v1;
+    if (start - floor >= kEnhanced && file.Read(start - kEnhanced, tag) &&
+        std::ranges::equal(tag, std::string_view("TAG+"))) {
+      return start - kEnhanced;
+    }
+    return start;
+  }
+  return std::nullopt;
+}
+
+// Where the RIFF form may end: the file's length, and where each of the tags
+// stacked at its end begins, last tag first.
+std::vector<std::uint64_t> FormEnds(FileBytes& file, std::uint64_t floor) {
+  std::vector<std::uint64_t> ends{file.Length()};
+  while (ends.size() <= kMaxTags) {
+    const auto start = TagEndingAt(file, ends.back(), floor);
+    if (!start) {
+      break;
+    }
+    ends.push_back(*start);
+  }
+  return ends;
+}
+
+// How the stated audio ends.
+enum class Tail {
+  Chunks,      // at the form's end, or where a chain of chunks starts that ends there
+  Cut,         // a chain of after-audio chunks whose last the end of the file cuts short
+  Other,       // something else follows: the data size is wrong
+  Unreadable,  // a read failed
+};
+
+struct Ending {
+  Tail tail = Tail::Other;
+  std::uint64_t formEnd = 0;
+  bool unpadded = false;  // the form's last chunk is odd-sized and its pad byte missing
+};
+
+// Whether the bytes from `from` are chunks a writer put after the audio: a
+// chain of chunks ending at one of `ends` (the last pad byte may be missing),
+// or one whose last chunk a cut copy left short, when every id in it is one
+// that writers put after the audio. `unpadded`: the audio is odd-sized and
+// `from` is right after it.
+Ending AfterAudio(FileBytes& file, std::uint64_t from, std::span<const std::uint64_t> ends,
+                  bool unpadded) {
+  const auto isEnd = [&](std::uint64_t at) { return std::ranges::find(ends, at) != ends.end(); };
+  if (isEnd(from)) {
+    return {Tail::Chunks, from, unpadded};
   }
   bool known = true;
   std::uint64_t at = from;
-  for (int chunk = 0; chunk < kMaxTrailingChunks; ++chunk) {
+  for (int chunk = 0; chunk < kMaxTrailingChunks && at < file.Length(); ++chunk) {
     const std::uint64_t left = file.Length() - at;
     if (left < 4) {
-      return Tail::Other;
+      return {};
     }
     std::array<unsigned char, kChunkHeader> header{};
     const auto got =
         std::span(header).first(static_cast<std::size_t>(std::min(left, kChunkHeader)));
     if (!file.Read(at, got)) {
-      return Tail::Unreadable;
+      return {Tail::Unreadable};
     }
     if (!Printable(header)) {
-      return Tail::Other;
+      return {};
     }
-    known = known && std::ranges::any_of(kTrailingIds, [&](const Id& id) {
-              return std::ranges::equal(id, std::span(header).first<4>());
-            });
+    known = known && Trailing(header);
     if (left < kChunkHeader) {
-      return known ? Tail::Chunks : Tail::Other;  // cut inside the size field
+      return {known ? Tail::Cut : Tail::Other};  // cut inside the size field
     }
-    const std::uint64_t size = static_cast<std::uint64_t>(Assem4(std::span(header).last<4>()));
+    const std::uint64_t size = Le32Of(std::span(header).last<4>());
     const std::uint64_t end = at + kChunkHeader + size;
     if (end > file.Length()) {
-      return known ? Tail::Chunks : Tail::Other;  // cut inside the body
+      return {known ? Tail::Cut : Tail::Other};  // cut inside the body
     }
-    if (end == file.Length() || end + (size & 1U) == file.Length()) {
-      return Tail::Chunks;
+    const std::uint64_t pad = size & 1U;
+    if (isEnd(end + pad)) {
+      return {Tail::Chunks, end + pad, false};
     }
-    at = end + (size & 1U);
+    if (pad != 0 && isEnd(end)) {
+      return {Tail::Chunks, end, true};
+    }
+    at = end + pad;
   }
-  return Tail::Other;
+  return {};
+}
+
+// The stated audio of `stored` bytes, followed by its pad byte or, as some
+// writers leave it, without one.
+Ending AfterStated(FileBytes& file, std::uint64_t firstSample, std::uint64_t stored,
+                   std::span<const std::uint64_t> ends) {
+  const std::uint64_t end = firstSample + stored;
+  Ending best;
+  for (const bool padded : {true, false}) {
+    if (!padded && (stored & 1U) == 0) {
+      continue;
+    }
+    const std::uint64_t from = end + (padded ? stored & 1U : 0);
+    if (from > file.Length()) {
+      continue;
+    }
+    const Ending ending = AfterAudio(file, from, ends, !padded);
+    if (ending.tail == Tail::Chunks || ending.tail == Tail::Unreadable) {
+      return ending;
+    }
+    if (ending.tail == Tail::Cut) {
+      best = ending;
+    }
+  }
+  return best;
 }
 
 // A plan that writes nothing.
@@ -239,6 +471,20 @@ class Changes {
       writes_.push_back(write);
     }
   }
+  // A size field that may hold any of `good`; when it holds none, `good`'s
+  // first is written.
+  void Size(std::uint64_t at, std::span<const unsigned char> now,
+            std::initializer_list<std::optional<std::uint64_t>> good) {
+    const std::uint64_t value = now.size() == 8 ? Assem8(now.first<8>()) : Le32Of(now);
+    if (std::ranges::none_of(good, [&](const auto& g) { return g && *g == value; })) {
+      const std::uint64_t want = **good.begin();
+      if (now.size() == 8) {
+        Want(at, now, Bytes8(want));
+      } else {
+        Want(at, now, Bytes4(want));
+      }
+    }
+  }
   [[nodiscard]] Plan Done() && {
     if (writes_.empty()) {
       return Only(Outcome::Correct);
@@ -251,29 +497,45 @@ class Changes {
   std::vector<FieldWrite> writes_;
 };
 
-}  // namespace
-
-bool IsWaveHeader(std::span<const unsigned char> bytes) {
-  if (bytes.size() < kFirstChunk) {
-    return false;
-  }
-  const auto form = bytes.first<4>();
-  const auto wave = bytes.subspan<kWaveId, 4>();
-  return (std::ranges::equal(form, kRiff) || std::ranges::equal(form, kRf64) ||
-          std::ranges::equal(form, kBw64)) &&
-         std::ranges::equal(wave, kWave);
+std::optional<std::uint64_t> Cap32(std::optional<std::uint64_t> value) {
+  return value ? std::optional(std::min(*value, kMax32)) : std::nullopt;
 }
 
+enum class Form { Riff, Wide, Torn, None };
+
+Form FormOf(std::span<const unsigned char> bytes) {
+  if (bytes.size() < kFirstChunk || !IsId(bytes.subspan<kWaveId, 4>(), kWave)) {
+    return Form::None;
+  }
+  const auto id = bytes.first<4>();
+  if (IsId(id, kRiff)) {
+    return Form::Riff;
+  }
+  if (IsId(id, kRf64) || IsId(id, kBw64)) {
+    return Form::Wide;
+  }
+  return Between(id, kRiff, kRf64) ? Form::Torn : Form::None;
+}
+
+}  // namespace
+
+bool IsWaveHeader(std::span<const unsigned char> bytes) { return FormOf(bytes) != Form::None; }
+
 Plan Decide(std::span<const unsigned char> head, std::uint64_t length, const ReadMore& more) {
-  const FileBytes file(head, length, more);
+  FileBytes file(head, length, more);
   if (!file.InHead(0, std::min(length, kHeadBytes))) {
     return Only(Outcome::ReadFailed);  // the file shrank while it was read
   }
-  if (!IsWaveHeader(head)) {
+  const Form form = FormOf(head);
+  if (form == Form::None) {
     return Only(Outcome::NoTag);  // not a WAVE file: never written
   }
   const Layout layout = Walk(file);
-  if (!layout.tag) {
+  if (file.Failed()) {
+    return Only(Outcome::ReadFailed);
+  }
+  // An id at 0 cut off on its way to RF64 is ours, and only where ds64 has room.
+  if (!layout.tag || layout.cutBefore || (form == Form::Torn && !layout.roomFor64)) {
     return Only(Outcome::NoTag);
   }
   const std::uint64_t h = *layout.tag;
@@ -285,80 +547,140 @@ Plan Decide(std::span<const unsigned char> head, std::uint64_t length, const Rea
   if (!file.Read(h + 4, oldDsize_ch)) {
     return Only(Outcome::ReadFailed);
   }
-  const std::uint64_t audio = length - firstSample;
-  const bool riff = file.Is(kFormId, kRiff);
-  const bool fits32 = audio <= kMax32 && length - 8 <= kMax32;
+  const std::uint64_t toEnd = length - firstSample;
+  const bool fits32 = toEnd <= kMax32 && length - 8 <= kMax32;
   // RF64 and BW64 keep their sizes in ds64. A RIFF file that no 32-bit field
   // can describe becomes RF64 where its writer reserved the room, and so does
   // one whose upgrade was cut off part-way.
-  const bool wide = layout.roomFor64 && (!riff || !fits32);
+  const bool wide = layout.roomFor64 && (form != Form::Riff || !fits32);
   const bool hasDs64 = wide && layout.first == kDs64;
-  const std::uint64_t stored =
-      hasDs64 ? file.Le64(kDs64DataSize) : static_cast<std::uint64_t>(Assem4(oldDsize_ch));
-
-  if (audio > stored) {
-    // stored < audio, so this cannot overflow; the pad byte may be the last.
-    switch (AfterAudio(file, firstSample + stored + (stored & 1U))) {
-      case Tail::Chunks:
-        return Only(Outcome::Correct);  // as its writer made it: nothing is written
-      case Tail::Unreadable:
-        return Only(Outcome::ReadFailed);
-      case Tail::Other:
-        break;
-    }
+  // The stated audio: from ds64 where it is, else the 32-bit field. An
+  // upgrade cut off before ds64's data size was written leaves the true size
+  // in the 32-bit field still, so that is tried too.
+  std::vector<std::uint64_t> stated{hasDs64 ? file.Le64(kDs64DataSize) : Le32Of(oldDsize_ch)};
+  if (hasDs64 && Le32Of(oldDsize_ch) != kMax32 && Le32Of(oldDsize_ch) != stated.front()) {
+    stated.push_back(Le32Of(oldDsize_ch));
   }
 
+  // Where the audio and the form end.
+  std::vector<std::uint64_t> ends{length};
+  std::uint64_t stored = stated.front();
+  Ending ending;
+  const auto follow = [&] {
+    for (const std::uint64_t size : stated) {
+      if (size <= toEnd) {
+        ending = AfterStated(file, firstSample, size, ends);
+        if (ending.tail != Tail::Other) {
+          stored = size;
+          return;
+        }
+      }
+    }
+  };
+  follow();
+  if (ending.tail == Tail::Other) {
+    ends = FormEnds(file, firstSample);  // appended tags are never audio
+    if (ends.size() > 1) {
+      follow();
+    }
+  }
+  if (ending.tail == Tail::Unreadable || file.Failed()) {
+    return Only(Outcome::ReadFailed);
+  }
+  std::uint64_t data = stored;
+  if (ending.tail == Tail::Other) {
+    ending.formEnd = ends.back();
+    data = ending.formEnd - firstSample;
+    ending.unpadded = (data & 1U) != 0;
+  }
+  // The RIFF size is the form's end less 8; the pad byte a form lacks at its
+  // end may be counted, and so may tags appended after it. A copy cut inside
+  // its trailing chunks keeps any size that covers the audio.
+  const std::uint64_t riffSize = ending.formEnd - 8;
+  const auto riffOk = [&](std::uint64_t value) {
+    return ending.tail == Tail::Cut
+               ? value >= firstSample + stored - 8
+               : value == riffSize || (ending.unpadded && value == riffSize + 1) ||
+                     (ending.formEnd < length && value == length - 8);
+  };
+  const std::uint64_t riffWant = ending.tail == Tail::Cut ? length - 8 : riffSize;
+
+  // The fact chunk's sample count: the frames the audio holds. One short of
+  // the count by a pad byte that the data size includes is right too.
+  const std::optional<std::uint64_t> frames = Frames(layout, data);
+  const std::optional<std::uint64_t> framesUnpadded =
+      data > 0 && data % 2 == 0 ? Frames(layout, data - 1) : std::nullopt;
   Changes changes;
+  std::array<unsigned char, 4> fact{};
+  if (layout.factAt && frames && file.Read(*layout.factAt, fact)) {
+    changes.Size(
+        *layout.factAt, fact,
+        {Cap32(frames), Cap32(framesUnpadded), wide ? std::optional(kMax32) : std::nullopt});
+  }
+  if (file.Failed()) {
+    return Only(Outcome::ReadFailed);
+  }
+
   if (!wide) {
-    if (audio > kMax32) {
+    if (data > kMax32) {
       return Only(Outcome::TooLarge);
     }
-    if (riff) {
-      changes.Want(kRiffSize, file.Head(kRiffSize, 4), Bytes4(std::min(length - 8, kMax32)));
+    if (form == Form::Riff) {
+      const std::uint64_t now = file.Le32(kRiffSize);
+      if (!riffOk(now)) {
+        changes.Want(kRiffSize, file.Head(kRiffSize, 4), Bytes4(std::min(riffWant, kMax32)));
+      }
     }
-    changes.Want(h + 4, oldDsize_ch, Bytes4(audio));
+    changes.Want(h + 4, oldDsize_ch, Bytes4(data));
     return std::move(changes).Done();
   }
 
-  const bool knownFrames =
-      (layout.format == kPcm || layout.format == kFloat || layout.format == kExtensible) &&
-      layout.blockAlign != 0;
-  if (riff) {
+  if (form != Form::Wide) {
     changes.Want(kFormId, file.Head(kFormId, 4), kRf64);  // BW64 stays BW64
   }
   changes.Want(kRiffSize, file.Head(kRiffSize, 4), Bytes4(kMax32));
   changes.Want(kFirstChunk, file.Head(kFirstChunk, 4), kDs64);
-  changes.Want(kDs64RiffSize, file.Head(kDs64RiffSize, 8), Bytes8(length - 8));
-  changes.Want(kDs64DataSize, file.Head(kDs64DataSize, 8), Bytes8(audio));
-  if (knownFrames || !hasDs64) {
-    changes.Want(kDs64Samples, file.Head(kDs64Samples, 8),
-                 Bytes8(knownFrames ? audio / layout.blockAlign : 0));
+  if (!hasDs64 || !riffOk(file.Le64(kDs64RiffSize))) {
+    changes.Want(kDs64RiffSize, file.Head(kDs64RiffSize, 8), Bytes8(riffWant));
   }
-  if (!hasDs64) {
+  changes.Want(kDs64DataSize, file.Head(kDs64DataSize, 8), Bytes8(data));
+  if (frames) {
+    changes.Size(kDs64Samples, file.Head(kDs64Samples, 8), {frames, framesUnpadded});
+  } else if (!hasDs64) {
+    changes.Want(kDs64Samples, file.Head(kDs64Samples, 8), Bytes8(0));
+  }
+  // The table: entries of 12 bytes after the four fields, as many as fit.
+  const std::uint64_t entries = file.Le32(kDs64Table);
+  if (!hasDs64 || kDs64Body + kDs64Entry * entries > layout.firstSize) {
     changes.Want(kDs64Table, file.Head(kDs64Table, 4), Bytes4(0));
   }
-  changes.Want(h + 4, oldDsize_ch, Bytes4(kMax32));
+  changes.Size(h + 4, oldDsize_ch, {kMax32, data});
   return std::move(changes).Done();
 }
 
-Patch Coalesce(std::span<const unsigned char> head, std::span<const FieldWrite> writes) {
-  Patch patch;
-  if (writes.empty()) {
-    return patch;
-  }
-  patch.at = writes.front().at;
-  const std::uint64_t end = writes.back().at + writes.back().width;
-  patch.bytes.resize(static_cast<std::size_t>(end - patch.at));
-  // Between the fields: the bytes as read. Every field lies within or right
-  // after the head, so these all come from it.
-  for (std::uint64_t at = patch.at; at < end && at < head.size(); ++at) {
-    patch.bytes[static_cast<std::size_t>(at - patch.at)] = head[static_cast<std::size_t>(at)];
-  }
+std::vector<Patch> Coalesce(std::span<const unsigned char> head,
+                            std::span<const FieldWrite> writes) {
+  std::vector<Patch> patches;
   for (const FieldWrite& write : writes) {
-    std::copy_n(write.bytes.begin(), write.width,
-                patch.bytes.begin() + static_cast<std::ptrdiff_t>(write.at - patch.at));
+    // A field joins the run before it when both lie within 4 KiB and the
+    // bytes between them are in the head, to be written back as they are.
+    if (!patches.empty()) {
+      Patch& last = patches.back();
+      const std::uint64_t lastEnd = last.at + last.bytes.size();
+      if (write.at >= lastEnd && write.at + write.width - last.at <= kWriteBlock &&
+          write.at <= head.size()) {
+        last.bytes.insert(last.bytes.end(), head.begin() + static_cast<std::ptrdiff_t>(lastEnd),
+                          head.begin() + static_cast<std::ptrdiff_t>(write.at));
+        last.bytes.insert(last.bytes.end(), write.bytes.begin(),
+                          write.bytes.begin() + static_cast<std::ptrdiff_t>(write.width));
+        continue;
+      }
+    }
+    patches.push_back(
+        {write.at,
+         {write.bytes.begin(), write.bytes.begin() + static_cast<std::ptrdiff_t>(write.width)}});
   }
-  return patch;
+  return patches;
 }
 
 }  // namespace zavevuv

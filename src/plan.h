@@ -14,7 +14,7 @@
 
 namespace zavevuv {
 
-// The file's first bytes, read at once: every chunk header that can come
+// The file's first bytes, read at once: every chunk header that usually comes
 // before the data chunk, and that chunk's tag at 131,072 at the latest.
 inline constexpr std::uint64_t kHeadBytes = 0x20000 + 4;
 
@@ -33,24 +33,29 @@ struct Plan {
 };
 
 // Reads exactly out.size() bytes at `offset`, past the head; false when it
-// cannot. Only the chunks after the audio, and a data tag at the window's
-// very end, are read this way.
+// cannot. Only chunk headers past the head, the chunks after the audio and
+// the tags appended to the file are read this way, in blocks of 64 KiB.
 using ReadMore = std::function<bool(std::uint64_t offset, std::span<unsigned char> out)>;
 
-// Whether these bytes start like a WAVE file: "RIFF", "RF64" or "BW64", four
-// bytes, "WAVE".
+// Whether these bytes start like a WAVE file: "RIFF", "RF64" or "BW64" (or an
+// id cut off part-way from "RIFF" to "RF64"), four bytes, "WAVE".
 bool IsWaveHeader(std::span<const unsigned char> bytes);
 
 // The plan for a file of `length` bytes whose first min(length, kHeadBytes)
 // bytes are `head` (more is ignored).
 Plan Decide(std::span<const unsigned char> head, std::uint64_t length, const ReadMore& more);
 
-// A plan's writes as one run of bytes, from the first changed byte to the
-// last; the bytes between the fields are the head's, as read.
+// A run of bytes to write at `at`.
 struct Patch {
   std::uint64_t at = 0;
   std::vector<unsigned char> bytes;
 };
-Patch Coalesce(std::span<const unsigned char> head, std::span<const FieldWrite> writes);
+
+// A plan's writes as runs of bytes, one write each. Fields within one 4 KiB
+// block of each other share a run, the bytes between them as the head holds
+// them; fields further apart are written apart, so the bytes between them
+// are never written.
+std::vector<Patch> Coalesce(std::span<const unsigned char> head,
+                            std::span<const FieldWrite> writes);
 
 }  // namespace zavevuv

@@ -36,9 +36,10 @@ Outcome RepairFile(const std::string& path) {
   if (plan.outcome != Outcome::Fixed) {
     return plan.outcome;  // nothing was written; closing quietly loses nothing
   }
-  const Patch patch = Coalesce(head, plan.writes);
-  if (!WriteAt(fd, patch.bytes, static_cast<std::int64_t>(patch.at))) {
-    return Outcome::WriteFailed;
+  for (const Patch& patch : Coalesce(head, plan.writes)) {
+    if (!WriteAt(fd, patch.bytes, static_cast<std::int64_t>(patch.at))) {
+      return Outcome::WriteFailed;
+    }
   }
   // A write the kernel accepted can still be lost; close reports that.
   return file->fd.Close() ? Outcome::Fixed : Outcome::WriteFailed;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -12,8 +14,10 @@
 
 using wavgen::Build;
 using wavgen::Chunk;
+using wavgen::Le16;
 using wavgen::Le32;
 using wavgen::Le64;
+using wavgen::Tone;
 using zavevuv::Outcome;
 
 namespace {
@@ -33,6 +37,42 @@ TEST(Codec, ConvertsBothWaysAndKeepsTheLow32Bits) {
 constexpr std::uint64_t k5G = 5ULL << 30U;  // sparse: zeros after the header
 const std::string kFF = Le32(0xFFFFFFFF);
 
+// The runs of bytes in which `b` differs from `a`, as "@offset:hex" lines.
+std::string Diff(const std::string& a, const std::string& b) {
+  std::string out;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i]) {
+      out += (out.empty() || out.back() == '\n' ? "@" + std::to_string(i) + ":" : "");
+      std::array<char, 3> hex{};
+      std::snprintf(hex.data(), hex.size(), "%02x", static_cast<unsigned char>(b[i]));
+      out += hex.data();
+      if (i + 1 == a.size() || a[i + 1] == b[i + 1]) {
+        out += '\n';
+      }
+    }
+  }
+  return out;
+}
+
+// Tags as taggers append them to any file.
+const std::string kId3v1 = "TAG" + std::string("Big data song").append(125 - 13, '\0');
+const std::string kEnhanced = "TAG+" + std::string(223, 'e');
+std::string Ape(bool header) {
+  const std::string items = Le32(13) + Le32(0) + std::string("Title", 6) + "Big data song";
+  const auto part = [&](std::uint32_t flags) {
+    return "APETAGEX" + Le32(2000) + Le32(static_cast<std::uint32_t>(items.size() + 32)) + Le32(1) +
+           Le32(flags) + std::string(8, '\0');
+  };
+  return (header ? part(0xA0000000) : "") + items + part(header ? 0x80000000 : 0);
+}
+const std::string kId3v2 = std::string("ID3\x04\x00\x10\0\0\0\x18", 10) +
+                           std::string("TIT2\0\0\0\x0E\0\0\x03", 11) + "Big data song" +
+                           std::string("3DI\x04\x00\x10\0\0\0\x18", 10);
+
+// The extension of WAVE_FORMAT_EXTENSIBLE: 24 valid bits, two channels, PCM.
+const std::string kExtensiblePcm = Le16(22) + Le16(24) + Le32(3) + Le16(1) +
+                                   std::string("\0\0\0\0\x10\0\x80\0\0\xAA\0\x38\x9B\x71", 14);
+
 TEST(Repair, RewritesExactlyTheSizeFieldsThatAreWrong) {
   using enum Outcome;
   const std::string pad(1, '\0');
@@ -40,16 +80,30 @@ TEST(Repair, RewritesExactlyTheSizeFieldsThatAreWrong) {
   const std::string info =
       Chunk("LIST", "INFO" + Chunk("INAM", std::string("Big data", 9)) + Chunk("ISFT", "Lavf59"));
   const auto h = static_cast<std::uint32_t>(36 + info.size());
-  // IMA ADPCM: frames of no fixed size, so no sample count can be derived.
-  const std::string adpcm = Chunk("fmt ", wavgen::Le16(0x11) + wavgen::Le16(1) + Le32(8000) +
-                                              Le32(4055) + wavgen::Le16(256) + wavgen::Le16(4));
+  // IMA ADPCM without the fmt extension: no samples per block, no frame count.
+  const std::string adpcm =
+      Chunk("fmt ", Le16(0x11) + Le16(1) + Le32(8000) + Le32(4055) + Le16(256) + Le16(4));
   const std::string ds0 = wavgen::Ds64(0, 0, 0), junk = wavgen::kJunk28;
+  const std::string fact0 = Chunk("fact", Le32(0)), factBig = Chunk("fact", Le32(2118119480));
+  std::string labels;
+  for (std::uint32_t i = 0; i < 70; ++i) {
+    labels += Chunk("labl", Le32(i) + "x");
+  }
+  const std::string comment = Chunk("LIST", "INFO" + Chunk("ICMT", std::string(150000, 'c')));
+  const std::string rf64odd = Build({.form = "RF64",
+                                     .riff = 0xFFFFFFFF,
+                                     .first = wavgen::Ds64(1074, 1002, 1001),
+                                     .bits = 8,
+                                     .samples = Tone(1001) + pad,
+                                     .stored = 0xFFFFFFFF});
   const struct {
     const char* name;
     std::string in;
     Outcome outcome;
     std::vector<std::pair<std::uint64_t, std::string>> changes{};  // offset, new bytes
     std::uint64_t length = 0;  // when larger than `in`: zeros follow (sparse)
+    std::map<std::uint64_t, std::string> far{};
+    std::uint64_t failFrom = ~0ULL;
   } cases[] = {
       // clang-format off
       {"libsndfile", Build({.riff = 8, .stored = 0}), Fixed, {{4, Le32(836)}, {40, Le32(800)}}},
@@ -57,36 +111,86 @@ TEST(Repair, RewritesExactlyTheSizeFieldsThatAreWrong) {
       {"ffmpeg, data in LIST", Build({.riff = 0, .before = info, .stored = 0xFFFFFFFF}), Fixed,
        {{4, Le32(h + 800)}, {h + 4, Le32(800)}}},
       {"valid, data in LIST", Build({.before = info}), Correct},
+      {"LIST cut before the audio", Build({.before = info}).substr(0, 70), NoTag},
       {"bad chunk: probe", Build({.before = "\x01\x02\x03\x04", .stored = 0}), Fixed,
        {{4, Le32(840)}, {44, Le32(800)}}},
-      {"tag at 131072", Build({.before = Chunk("FLLR", std::string(131028, 0)), .stored = 0}), Fixed,
-       {{4, Le32(131872)}, {131076, Le32(800)}}},
-      {"data past the window", Build({.before = Chunk("FLLR", std::string(131030, 0))}), NoTag},
+      {"tag at 131072", Build({.before = "\x01\x02\x03\x04" + std::string(131032, 0), .stored = 0}),
+       Fixed, {{4, Le32(131872)}, {131076, Le32(800)}}},
+      {"probe past the window", Build({.before = "\x01\x02\x03\x04" + std::string(131034, 0)}), NoTag},
+      {"tag at an odd offset", "RIFF" + Le32(0) + "WAVEx" + "data" + Le32(0) + "abcd", NoTag},
+      {"data at 150 kB, walked", Build({.riff = 0xFFFFFFFF, .before = comment, .stored = 0xFFFFFFFF}),
+       Fixed, {{4, Le32(150856)}, {150060, Le32(800)}}},
       {"not a WAVE file", "My notes: the data for the session is in the drive.", NoTag},
+      {"sox 24-bit stereo", Build({.riff = 0x7FFFF044, .format = 0xFFFE, .channels = 2, .bits = 24,
+                                   .extra = kExtensiblePcm, .before = fact0, .samples = Tone(600),
+                                   .stored = 0x7FFFF000}), Fixed,
+       {{4, Le32(672)}, {68, Le32(100)}, {76, Le32(600)}}},
+      // The fact count: the frames the audio holds, where the format tells.
+      {"fact, float", Build({.format = 3, .bits = 32, .before = fact0}), Fixed, {{44, Le32(200)}}},
+      {"fact, IMA ADPCM", Build({.riff = 0, .format = 0x11, .bits = 4, .block = 256,
+                                 .extra = Le16(2) + Le16(505), .before = factBig, .stored = 0}), Fixed,
+       {{4, Le32(852)}, {48, Le32(1515)}, {56, Le32(800)}}},
+      {"fact, MS ADPCM", Build({.format = 2, .bits = 4, .block = 256,
+                                .extra = Le16(32) + Le16(500) + std::string(30, '\0'),
+                                .before = factBig}), Fixed, {{78, Le32(1500)}}},
+      {"fact, GSM", Build({.format = 0x31, .bits = 0, .block = 65, .extra = Le16(2) + Le16(320),
+                           .before = factBig, .samples = Tone(650)}), Fixed, {{48, Le32(3200)}}},
+      {"fact, unknown format", Build({.format = 0x55, .before = factBig, .stored = 0}), Fixed,
+       {{52, Le32(800)}}},
       // After the audio: chunks as writers append them are left alone.
-      {"LIST after", Build({.riff = 0, .after = Chunk("LIST", "INFOISFTab")}), Correct},
-      {"pad, id3", Build({.samples = wavgen::Tone(801), .after = pad + "id3 " + Le32(3) + "abc"}), Correct},
-      {"cut in LIST", Build({.after = "LIST" + Le32(100) + "INFOINAM"}), Correct},
+      {"LIST after, RIFF 0", Build({.riff = 0, .after = Chunk("LIST", "INFOISFTab")}), Fixed,
+       {{4, Le32(854)}}},
+      {"pad, id3", Build({.samples = Tone(801), .after = pad + "id3 " + Le32(3) + "abc"}), Correct},
+      {"no pad before LIST", Build({.samples = Tone(7), .after = Chunk("LIST", "INFOISFTab")}), Correct},
+      {"70 labels after", Build({.after = labels}), Correct},
+      {"cut in LIST, RIFF 8", Build({.riff = 8, .after = "LIST" + Le32(100) + "INFOINAM"}), Fixed,
+       {{4, Le32(852)}}},
+      {"cut in levl", Build({.after = "levl" + Le32(1000) + "peak"}), Correct},
       {"cut in unknown", Build({.after = "abcd" + Le32(100) + "x"}), Fixed, {{40, Le32(809)}}},
+      // Tags appended after the form are not audio.
+      {"ID3v1, valid", Build({.after = kId3v1}), Correct},
+      {"ID3v1, crashed", Build({.riff = 8, .stored = 0, .after = kId3v1}), Fixed,
+       {{4, Le32(836)}, {40, Le32(800)}}},
+      {"TAG+ and ID3v1, RIFF counts them", Build({.riff = 1191, .after = kEnhanced + kId3v1}), Correct},
+      {"TAG+ and ID3v1, crashed", Build({.riff = 8, .stored = 0, .after = kEnhanced + kId3v1}), Fixed,
+       {{4, Le32(836)}, {40, Le32(800)}}},
+      {"APEv2 and ID3v1, after LIST", Build({.after = Chunk("LIST", "INFO") + Ape(true) + kId3v1}), Correct},
+      {"APEv2, crashed", Build({.riff = 0, .stored = 0xFFFFFFFF, .after = Ape(false)}), Fixed,
+       {{4, Le32(836)}, {40, Le32(800)}}},
+      {"ID3v2 footer, valid", Build({.after = kId3v2}), Correct},
+      {"ID3v2 footer, odd audio", Build({.riff = 8, .samples = Tone(801), .stored = 0, .after = kId3v2}),
+       Fixed, {{4, Le32(837)}, {40, Le32(801)}}},
       // 4 GiB and more.
       {"RIFF, length only", Build({.samples = "", .stored = 0}), Fixed,
        {{4, kFF}, {40, Le32(0xFFFFFFF0)}}, 44 + 0xFFFFFFF0ULL},
+      {"RIFF, failed read", Build({.samples = "", .stored = 0}), ReadFailed, {}, 1 << 20, {}, 0},
       {"RF64 crashed", Build({.form = "RF64", .riff = 0, .first = ds0, .samples = "", .stored = 0}), Fixed,
        {{4, kFF}, {20, Le64(k5G - 8)}, {28, Le64(k5G - 80)}, {36, Le64(k5G / 2 - 40)}, {76, kFF}}, k5G},
       {"RF64, LIST after", Build({.form = "RF64", .riff = 0xFFFFFFFF, .first = wavgen::Ds64(884, 800, 400),
                                   .stored = 0xFFFFFFFF, .after = Chunk("LIST", "INFO")}), Correct},
+      {"RF64 odd, pad counted", rf64odd, Correct},
+      {"RF64, table past ds64", Build({.form = "RF64", .riff = 0xFFFFFFFF,
+                                       .first = Chunk("ds64", Le64(872) + Le64(800) + Le64(400) + Le32(0xAAAAAAAA)),
+                                       .stored = 0xFFFFFFFF}), Fixed, {{44, Le32(0)}}},
       {"RF64 without ds64", Build({.form = "RF64", .riff = 7, .stored = 0}), Fixed, {{40, Le32(800)}}},
       {"JUNK, upgraded", Build({.riff = 0, .first = junk, .samples = "", .stored = 0}), Fixed,
+       {{0, "RF64"}, {4, kFF}, {12, "ds64"}, {20, Le64(k5G - 8)}, {28, Le64(k5G - 80)},
+        {36, Le64(k5G / 2 - 40)}, {76, kFF}}, k5G},
+      {"torn ids: RFFF, dUNK", "RFFF" + Build({.riff = 0, .first = "dUNK" + junk.substr(4), .samples = "",
+                                               .stored = 0}).substr(4), Fixed,
        {{0, "RF64"}, {4, kFF}, {12, "ds64"}, {20, Le64(k5G - 8)}, {28, Le64(k5G - 80)},
         {36, Le64(k5G / 2 - 40)}, {76, kFF}}, k5G},
       {"JUNK, ADPCM", "RIFF" + Le32(0) + "WAVE" + junk + adpcm + "data" + Le32(0), Fixed,
        {{0, "RF64"}, {4, kFF}, {12, "ds64"}, {20, Le64(k5G - 8)}, {28, Le64(k5G - 80)}, {76, kFF}}, k5G},
       {"JUNK, fits", Build({.riff = 0, .first = junk, .stored = 0}), Fixed, {{4, Le32(872)}, {76, Le32(800)}}},
+      {"JUNK, audio fits, file not", Build({.riff = 0, .first = junk, .samples = "", .stored = 0xFFFF0000}),
+       Fixed, {{0, "RF64"}, {4, kFF}, {12, "ds64"}, {20, Le64(k5G - 8)}, {28, Le64(0xFFFF0000)},
+               {36, Le64(0x7FFF8000)}}, k5G, {{80 + 0xFFFF0000ULL, "LIST" + Le32(0x4000FFA8) + "INFO"}}},
       // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const MemFile file{c.in, std::max<std::uint64_t>(c.length, c.in.size())};
+    const MemFile file{c.in, std::max<std::uint64_t>(c.length, c.in.size()), c.far, c.failFrom};
     const zavevuv::Plan plan = file.Decide();
     EXPECT_EQ(plan.outcome, c.outcome);
     std::string expected = c.in;
@@ -95,22 +199,51 @@ TEST(Repair, RewritesExactlyTheSizeFieldsThatAreWrong) {
     }
     MemFile once = file;
     once.Apply(plan.writes);
-    EXPECT_EQ(once.bytes, expected);
-    // Any part of the writes already in place, as a torn write leaves it:
-    // the next run makes the same file, and a run after that writes nothing.
+    EXPECT_EQ(Diff(c.in, once.bytes), Diff(c.in, expected));
+    // Torn writes: any subset of the fields in place, or the writes cut off
+    // after any byte. The next run makes the same file, and a run after that
+    // writes nothing.
     ASSERT_LE(plan.writes.size(), 10U);
+    std::vector<MemFile> torn;
     for (unsigned mask = 0; mask < 1U << plan.writes.size(); ++mask) {
-      MemFile torn = file;
+      std::vector<zavevuv::FieldWrite> some;
       for (std::size_t i = 0; i < plan.writes.size(); ++i) {
         if ((mask >> i & 1U) != 0) {
-          torn.Apply({plan.writes[i]});
+          some.push_back(plan.writes[i]);
         }
       }
-      torn.Apply(torn.Decide().writes);
-      EXPECT_EQ(torn.bytes, once.bytes) << "torn " << mask;
-      EXPECT_TRUE(torn.Decide().writes.empty()) << "a later run, torn " << mask;
+      torn.push_back(file);
+      torn.back().Apply(some);
     }
+    const auto patches = zavevuv::Coalesce(file.Bytes(), plan.writes);
+    std::size_t bytes = 0;
+    for (const auto& patch : patches) {
+      bytes += patch.bytes.size();
+    }
+    for (std::size_t cut = 1; cut < bytes; ++cut) {
+      torn.push_back(file);
+      torn.back().Apply(plan.writes, cut);
+    }
+    int incomplete = 0;
+    for (MemFile& t : torn) {
+      t.Apply(t.Decide().writes);
+      incomplete += static_cast<int>(t.bytes != once.bytes || !t.Decide().writes.empty());
+    }
+    EXPECT_EQ(incomplete, 0) << "torn states left incomplete, of " << torn.size();
   }
+}
+
+// Fields far apart are written apart, so the bytes between them are never
+// written; fields within 4 KiB of each other share one write.
+TEST(Repair, WritesOnlyNearbyFieldsTogether) {
+  const std::vector<unsigned char> head(8192, 0);
+  const auto at = [](std::uint64_t offset) { return zavevuv::FieldWrite{offset, {}, 4}; };
+  const std::vector writes = {at(4), at(40), at(4096), at(6000)};
+  const auto patches = zavevuv::Coalesce(head, writes);
+  ASSERT_EQ(patches.size(), 2U);
+  EXPECT_EQ(patches[0].at, 4U);
+  EXPECT_EQ(patches[0].bytes.size(), 4096U);
+  EXPECT_EQ(patches[1].at, 6000U);
 }
 
 }  // namespace

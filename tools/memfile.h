@@ -4,20 +4,37 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
+#include <limits>
+#include <map>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "plan.h"
 
-// A file of `length` bytes whose first bytes.size() bytes are `bytes`; the
-// rest reads as zeros, as in a sparse file.
+// A file of `length` bytes whose first bytes.size() bytes are `bytes`, with
+// the runs of `far` at their offsets further on; the rest reads as zeros, as
+// in a sparse file. Reads past the head from `failFrom` on fail, as an I/O
+// error would.
 struct MemFile {
   std::string bytes;
   std::uint64_t length = bytes.size();
+  std::map<std::uint64_t, std::string> far{};
+  std::uint64_t failFrom = std::numeric_limits<std::uint64_t>::max();
 
   [[nodiscard]] unsigned char At(std::uint64_t at) const {
-    return at < bytes.size() ? static_cast<unsigned char>(bytes[at]) : 0;
+    if (at < bytes.size()) {
+      return static_cast<unsigned char>(bytes[at]);
+    }
+    const auto run = far.upper_bound(at);
+    if (run != far.begin() && at - std::prev(run)->first < std::prev(run)->second.size()) {
+      return static_cast<unsigned char>(std::prev(run)->second[at - std::prev(run)->first]);
+    }
+    return 0;
+  }
+  [[nodiscard]] std::span<const unsigned char> Bytes() const {
+    return {reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()};
   }
   [[nodiscard]] zavevuv::Plan Decide() const {
     std::vector<unsigned char> head(std::min(length, zavevuv::kHeadBytes));
@@ -28,13 +45,17 @@ struct MemFile {
       for (std::size_t i = 0; i < out.size(); ++i) {
         out[i] = At(at + i);
       }
-      return true;
+      return at + out.size() <= failFrom;
     });
   }
-  // The writes always lie within the header, so within `bytes`.
-  void Apply(const std::vector<zavevuv::FieldWrite>& writes) {
-    const auto patch = zavevuv::Coalesce(
-        std::span(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()), writes);
-    std::copy(patch.bytes.begin(), patch.bytes.end(), bytes.begin() + static_cast<long>(patch.at));
+  // The writes always lie within `bytes`. `limit` bytes at most go out, in
+  // the order the writes are made, as a write cut off part-way leaves them.
+  void Apply(const std::vector<zavevuv::FieldWrite>& writes,
+             std::size_t limit = std::numeric_limits<std::size_t>::max()) {
+    for (const zavevuv::Patch& patch : zavevuv::Coalesce(Bytes(), writes)) {
+      const std::size_t n = std::min(limit, patch.bytes.size());
+      std::copy_n(patch.bytes.begin(), n, bytes.begin() + static_cast<long>(patch.at));
+      limit -= n;
+    }
   }
 };

@@ -57,6 +57,8 @@ struct Wav {
   std::uint16_t channels = 1;
   std::uint32_t rate = 8000;
   std::uint16_t bits = 16;
+  std::optional<std::uint16_t> block{};   // bytes per block; default: whole frames
+  std::string extra{};                    // the fmt extension (cbSize and what follows)
   std::string before{};                   // chunks between "fmt " and "data"
   std::string samples = Tone(800);        // the sample bytes
   std::optional<std::uint32_t> stored{};  // the size field; default: the real size
@@ -66,9 +68,9 @@ struct Wav {
 // The whole file. With no `first` and `before`, the tag lies at 36 and the
 // size field at 40.
 inline std::string Build(const Wav& w) {
-  const std::uint32_t block = w.channels * ((w.bits + 7U) / 8U);
+  const std::uint32_t block = w.block.value_or(w.channels * ((w.bits + 7U) / 8U));
   const std::string fmt = Le16(w.format) + Le16(w.channels) + Le32(w.rate) + Le32(w.rate * block) +
-                          Le16(block) + Le16(w.bits);
+                          Le16(block) + Le16(w.bits) + w.extra;
   std::string body = "WAVE" + w.first + Chunk("fmt ", fmt) + w.before + "data";
   body += Le32(w.stored.value_or(static_cast<std::uint32_t>(w.samples.size())));
   body += w.samples + w.after;

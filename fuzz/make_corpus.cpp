@@ -54,6 +54,33 @@ int main(int argc, char* argv[]) {
       {"cut-list", Build({.samples = wavgen::Tone(8), .after = "LIST" + Le32(40) + "INFO"})},
       {"odd-tag", "RIFF" + Le32(0) + "WAVEx" + "data" + Le32(0) + "abcd"},
       {"truncated", "RIFF" + Le32(0) + "WAVEdata\x01\x02"},
+      {"id3v1-crashed",
+       Build({.samples = wavgen::Tone(64), .stored = 0, .after = "TAG" + std::string(125, 'x')})},
+      {"ape-valid",
+       Build({.samples = wavgen::Tone(8),
+              .after = Le32(2) + Le32(0) + std::string("Ti\0ab", 5) + "APETAGEX" + Le32(2000) +
+                       Le32(45) + Le32(1) + Le32(0) + std::string(8, '\0')})},
+      {"id3v2-footer", Build({.samples = wavgen::Tone(8),
+                              .stored = 0,
+                              .after = std::string("ID3\x04\0\x10\0\0\0\x02"
+                                                   "ab"
+                                                   "3DI\x04\0\x10\0\0\0\x02",
+                                                   22)})},
+      {"no-pad-list", Build({.samples = wavgen::Tone(7), .after = Chunk("LIST", "INFOab")})},
+      {"fact-pcm",
+       Build({.before = Chunk("fact", Le32(7)), .samples = wavgen::Tone(16), .stored = 0})},
+      {"fact-ima", Build({.format = 0x11,
+                          .bits = 4,
+                          .block = 8,
+                          .extra = wavgen::Le16(2) + wavgen::Le16(9),
+                          .before = Chunk("fact", Le32(1000)),
+                          .samples = wavgen::Tone(40)})},
+      {"cut-levl", Build({.samples = wavgen::Tone(8), .after = "levl" + Le32(90) + "ab"})},
+      {"torn-upgrade", "RFFF" + Build({.riff = 0,
+                                       .first = "dUNK" + wavgen::kJunk28.substr(4),
+                                       .samples = "ab",
+                                       .stored = 0})
+                                    .substr(4)},
       {"text", "My notes: the data for the session is in the drive."},
       {"short", "RIFF"},
   };

@@ -554,17 +554,22 @@ Plan Decide(std::span<const unsigned char> head, std::uint64_t length, const Rea
   // one whose upgrade was cut off part-way.
   const bool wide = layout.roomFor64 && (form != Form::Riff || !fits32);
   const bool hasDs64 = wide && layout.first == kDs64;
-  // The stated audio: from ds64 where it is, else the 32-bit field. An
+  // The stated audio: from ds64 where it is, else the 32-bit field. A ds64
+  // data size of 0 is one not written yet, as writers reserve it; and an
   // upgrade cut off before ds64's data size was written leaves the true size
   // in the 32-bit field still, so that is tried too.
-  std::vector<std::uint64_t> stated{hasDs64 ? file.Le64(kDs64DataSize) : Le32Of(oldDsize_ch)};
-  if (hasDs64 && Le32Of(oldDsize_ch) != kMax32 && Le32Of(oldDsize_ch) != stated.front()) {
-    stated.push_back(Le32Of(oldDsize_ch));
+  const std::uint64_t size32 = Le32Of(oldDsize_ch);
+  std::vector<std::uint64_t> stated;
+  if (hasDs64 && file.Le64(kDs64DataSize) != 0) {
+    stated.push_back(file.Le64(kDs64DataSize));
+  }
+  if (!hasDs64 || (size32 != kMax32 && (stated.empty() || size32 != stated.front()))) {
+    stated.push_back(size32);
   }
 
   // Where the audio and the form end.
   std::vector<std::uint64_t> ends{length};
-  std::uint64_t stored = stated.front();
+  std::uint64_t stored = stated.empty() ? 0 : stated.front();
   Ending ending;
   const auto follow = [&] {
     for (const std::uint64_t size : stated) {
@@ -640,7 +645,7 @@ Plan Decide(std::span<const unsigned char> head, std::uint64_t length, const Rea
   }
   changes.Want(kRiffSize, file.Head(kRiffSize, 4), Bytes4(kMax32));
   changes.Want(kFirstChunk, file.Head(kFirstChunk, 4), kDs64);
-  if (!hasDs64 || !riffOk(file.Le64(kDs64RiffSize))) {
+  if (!riffOk(file.Le64(kDs64RiffSize))) {
     changes.Want(kDs64RiffSize, file.Head(kDs64RiffSize, 8), Bytes8(riffWant));
   }
   changes.Want(kDs64DataSize, file.Head(kDs64DataSize, 8), Bytes8(data));

@@ -1,10 +1,10 @@
 #include "fd.h"
 
-#include <cerrno>
-
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <string>
 
 namespace zavevuv {
 namespace {
@@ -35,39 +35,54 @@ Fd Fd::Open(const char* path, int flags) {
   return Fd(Retry([&] { return ::open(path, flags); }));
 }
 
-std::optional<RegularFile> OpenRegular(const char* path) {
-  // O_PATH resolves the name and reaches no driver.
-  Fd named = Fd::Open(path, O_PATH | O_CLOEXEC);
-  struct stat st {};
-  if (!named || ::fstat(named.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-    return std::nullopt;
-  }
-  // The same inode reopened through the descriptor: no second lookup of the
-  // path, so a name swapped for a device in between cannot be opened.
-  const std::string self = "/proc/self/fd/" + std::to_string(named.get());
-  Fd fd = Fd::Open(self.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (!fd && errno == ENOENT) {
-    // No /proc: open the path again, non-blocking, and keep it only if it is
-    // still the file looked at.
-    fd = Fd::Open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    struct stat again {};
-    if (fd && (::fstat(fd.get(), &again) != 0 || again.st_dev != st.st_dev ||
-               again.st_ino != st.st_ino)) {
-      return std::nullopt;
-    }
-  }
-  if (!fd) {
-    return std::nullopt;
-  }
-  static_cast<void>(named.Close());  // it was never read or written
-  return RegularFile{std::move(fd), static_cast<std::uint64_t>(st.st_size)};
-}
-
 bool Fd::Close() noexcept {
   const int fd = std::exchange(fd_, -1);
   // Never retried: on Linux the descriptor is gone even when close fails,
   // and the failure (EINTR included) may mean written data was lost.
   return fd >= 0 && ::close(fd) == 0;
+}
+
+Fd Reopen(const Fd& named, const struct stat& st, const char* path, int flags) {
+  const std::string self = "/proc/self/fd/" + std::to_string(named.get());
+  Fd fd = Fd::Open(self.c_str(), flags | O_NOCTTY | O_CLOEXEC);
+  if (fd || errno != ENOENT) {
+    return fd;
+  }
+  // No /proc. A name swapped between the fstat and this open is still
+  // opened, but never through a symbolic link, and it is let go unless it is
+  // the inode looked at.
+  fd = Fd::Open(path, flags | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  struct stat again {};
+  if (fd && (::fstat(fd.get(), &again) != 0 || again.st_dev != st.st_dev ||
+             again.st_ino != st.st_ino)) {
+    return {};
+  }
+  return fd;
+}
+
+std::optional<RegularFile> OpenRegular(const char* path) {
+  // O_PATH resolves the name and reaches no driver.
+  Fd named = Fd::Open(path, O_PATH | O_CLOEXEC);
+  RegularFile file;
+  if (!named || ::fstat(named.get(), &file.st) != 0 || !S_ISREG(file.st.st_mode)) {
+    return std::nullopt;
+  }
+  // Whether a write would be allowed, asked as an open for writing would be
+  // (permissions, a read-only mount, an immutable file) without opening for
+  // writing: that would wake every watcher of the file and break its leases.
+  if (::faccessat(named.get(), "", W_OK, AT_EMPTY_PATH | AT_EACCESS) != 0) {
+    return std::nullopt;
+  }
+  file.fd = Reopen(named, file.st, path, O_RDONLY);
+  if (!file.fd) {
+    return std::nullopt;
+  }
+  static_cast<void>(named.Close());  // it was never read or written
+  return file;
+}
+
+Fd OpenForWriting(const RegularFile& file, const char* path) {
+  return Reopen(file.fd, file.st, path, O_RDWR);
 }
 
 std::optional<std::size_t> ReadAt(int fd, std::span<unsigned char> out, std::int64_t offset) {
@@ -86,6 +101,11 @@ std::optional<std::size_t> ReadAt(int fd, std::span<unsigned char> out, std::int
     done += static_cast<std::size_t>(got);
   }
   return done;
+}
+
+std::optional<std::size_t> ReadSome(int fd, std::span<char> out) {
+  const ssize_t got = Retry([&] { return ::read(fd, out.data(), out.size()); });
+  return got < 0 ? std::nullopt : std::optional(static_cast<std::size_t>(got));
 }
 
 bool WriteAt(int fd, std::span<const unsigned char> data, std::int64_t offset) {
@@ -114,28 +134,6 @@ bool WriteAll(int fd, std::string_view text) {
   return true;
 }
 
-std::optional<std::string> ReadToEnd(int fd, std::size_t expected) {
-  constexpr std::size_t kChunk = std::size_t{64} * 1024;  // step for pipes and unknown lengths
-  std::string text(expected > 0 ? expected : kChunk, '\0');
-  std::size_t done = 0;
-  for (;;) {
-    if (done == text.size()) {
-      if (expected > 0) {
-        break;  // a regular file: its length, read in one go, is all we take
-      }
-      text.resize(text.size() + kChunk);
-    }
-    const ssize_t got = Retry([&] { return ::read(fd, text.data() + done, text.size() - done); });
-    if (got < 0) {
-      return std::nullopt;
-    }
-    if (got == 0) {
-      break;
-    }
-    done += static_cast<std::size_t>(got);
-  }
-  text.resize(done);
-  return text;
-}
+bool SyncData(int fd) { return Retry([&] { return ::fdatasync(fd); }) == 0; }
 
 }  // namespace zavevuv

@@ -1,11 +1,11 @@
-// A file descriptor that closes itself, and the few whole-buffer I/O calls
-// built on it.
+// A file descriptor that closes itself, and the few I/O calls built on it.
 #pragma once
+
+#include <sys/stat.h>
 
 #include <cstdint>
 #include <optional>
 #include <span>
-#include <string>
 #include <string_view>
 #include <utility>
 
@@ -36,19 +36,32 @@ class Fd {
   int fd_ = -1;
 };
 
-// A regular file opened for reading and writing, and its length.
+// The file a path names, opened again for I/O through `named`, an O_PATH
+// descriptor of it: the same inode, with no second lookup of the name. Where
+// /proc is missing, the path is opened again (never following a symbolic
+// link, never waiting, never becoming a controlling terminal) and kept only
+// when it is still the inode `st` describes.
+Fd Reopen(const Fd& named, const struct stat& st, const char* path, int flags);
+
+// A regular file that we may write, open read-only, and its length. Nothing
+// but a regular file is ever opened for I/O: a device node, whose driver may
+// act on open or close, is only looked at through an O_PATH descriptor.
 struct RegularFile {
   Fd fd;
-  std::uint64_t length = 0;
+  struct stat st {};
 };
-
-// Opens `path` for reading and writing only when it names a regular file.
-// Nothing else is ever opened for I/O: a device node, whose driver may act on
-// open or close, is only looked at through an O_PATH descriptor.
 std::optional<RegularFile> OpenRegular(const char* path);
+
+// The same file opened for writing, when a write is planned; an invalid Fd
+// when it cannot be (an append-only file, say).
+Fd OpenForWriting(const RegularFile& file, const char* path);
 
 // Reads until `out` is full or the file ends; the count read, or nullopt on error.
 std::optional<std::size_t> ReadAt(int fd, std::span<unsigned char> out, std::int64_t offset);
+
+// Reads what the descriptor gives at its position (a pipe or terminal too):
+// the count read, 0 at the end, nullopt on error.
+std::optional<std::size_t> ReadSome(int fd, std::span<char> out);
 
 // Writes all of `data` at `offset`; false if any of it could not be written.
 bool WriteAt(int fd, std::span<const unsigned char> data, std::int64_t offset);
@@ -56,8 +69,7 @@ bool WriteAt(int fd, std::span<const unsigned char> data, std::int64_t offset);
 // Writes all of `text` at the descriptor's position (a pipe or terminal too).
 bool WriteAll(int fd, std::string_view text);
 
-// Reads from the position to the end of the file; nullopt on error. `expected`
-// sizes the buffer; when it is known (a regular file) one read is enough.
-std::optional<std::string> ReadToEnd(int fd, std::size_t expected);
+// fdatasync(2): true once what was written is on the storage device.
+bool SyncData(int fd);
 
 }  // namespace zavevuv

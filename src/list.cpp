@@ -1,8 +1,11 @@
-// Reads the list file of list mode: names separated by line feeds.
+// Reads the list file of list mode: names separated by line feeds, read as a
+// stream with bounded memory.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
-#include <algorithm>
+#include <array>
 #include <span>
 
 #include "fd.h"
@@ -10,51 +13,120 @@
 #include "zavevuv.h"
 
 namespace zavevuv {
+namespace {
+
+constexpr std::size_t kMaxLine = 4095;      // no path is longer
+constexpr std::size_t kReadBlock = 0x4000;  // bytes asked for per read
+constexpr std::size_t kFirstBytes = 12;     // "RIFF", its size, "WAVE"
+
+// Whether a list may be read from what `st` describes: a regular file, a
+// FIFO or pipe, a socket, /dev/null or a terminal. Any other device may act
+// on being opened (a tape rewinds, a watchdog arms, a serial line raises its
+// control lines), so it is never opened.
+bool Listable(const struct stat& st) {
+  if (S_ISREG(st.st_mode) || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) {
+    return true;
+  }
+  if (!S_ISCHR(st.st_mode)) {
+    return false;
+  }
+  const unsigned major = ::major(st.st_rdev), minor = ::minor(st.st_rdev);
+  return (major == 1 && minor == 3) ||    // /dev/null
+         (major == 4 && minor < 64) ||    // a virtual console
+         (major == 5 && minor <= 1) ||    // /dev/tty, /dev/console
+         (major >= 136 && major <= 143);  // a pseudo-terminal
+}
+
+// The list opened for reading, without ever opening anything else.
+Fd OpenList(const char* path, ListStatus& status) {
+  Fd named = Fd::Open(path, O_PATH | O_CLOEXEC);
+  struct stat st {};
+  if (!named) {
+    status = ListStatus::CannotOpen;
+    return {};
+  }
+  status = ListStatus::CannotRead;
+  if (::fstat(named.get(), &st) != 0 || !Listable(st)) {
+    return {};
+  }
+  // Blocking: a named pipe is waited on like any reader of it would.
+  Fd fd = Reopen(named, st, path, O_RDONLY);
+  struct stat in {};
+  if (!fd && S_ISSOCK(st.st_mode) && ::fstat(STDIN_FILENO, &in) == 0 && in.st_dev == st.st_dev &&
+      in.st_ino == st.st_ino) {
+    fd = Fd(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0));  // a socket cannot be opened again
+  }
+  if (fd) {
+    status = ListStatus::Read;
+  }
+  return fd;
+}
+
+}  // namespace
 
 FileList ReadList(const char* path, std::size_t most) {
-  // Blocking: a named pipe is waited on like any reader of it would.
-  Fd fd = Fd::Open(path, O_RDONLY | O_CLOEXEC);
-  if (!fd) {
-    return {ListStatus::CannotOpen, {}};
-  }
-  struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) {
-    return {ListStatus::CannotRead, {}};
-  }
-  // A regular file is read in one read of its length; a pipe, a terminal or
-  // /dev/stdin until its end.
-  const std::size_t expected = S_ISREG(st.st_mode) ? static_cast<std::size_t>(st.st_size) : 0;
-  const auto text = ReadToEnd(fd.get(), expected);
-  if (!text) {
-    return {ListStatus::CannotRead, {}};  // a directory, or a read error
-  }
-
-  // A WAVE file given where a list belongs: its bytes are no names.
-  if (IsWaveHeader(std::span(reinterpret_cast<const unsigned char*>(text->data()), text->size()))) {
-    return {ListStatus::CannotRead, {}};
-  }
-
-  // Only the line feed separates; a carriage return ending a line (a list
-  // saved with CR LF) is dropped, and a space or a tab is part of the name it
-  // stands in. Runs of line feeds give no empty names.
   FileList list;
-  std::size_t from = 0;
-  while (from < text->size()) {
-    std::size_t to = std::min(text->find('\n', from), text->size());
-    const std::size_t next = to + 1;
-    if (to > from && (*text)[to - 1] == '\r') {
-      --to;
-    }
-    if (to > from) {
-      if (list.names.size() == most) {
-        list.more = true;
-        break;
-      }
-      list.names.emplace_back(*text, from, to - from);
-    }
-    from = next;
+  const Fd fd = OpenList(path, list.status);
+  if (!fd) {
+    return list;
   }
-  return list;
+  const auto unusable = [] { return FileList{ListStatus::CannotRead, {}, false}; };
+  // Only the line feed separates; one carriage return ending a line (a list
+  // saved with CR LF) is dropped, and a space or a tab is part of the name it
+  // stands in. Runs of line feeds give no empty names. Past `most` names,
+  // reading stops as soon as another name shows.
+  std::string line, start;
+  // A line ends: its name, if any, is taken; false when it is too long.
+  const auto take = [&] {
+    if (!line.empty() && line.back() == '\r') {
+      line.pop_back();
+    }
+    if (line.size() > kMaxLine) {
+      return false;
+    }
+    if (!line.empty()) {
+      list.names.push_back(std::move(line));
+    }
+    line.clear();
+    return true;
+  };
+  std::array<char, kReadBlock> block{};
+  for (;;) {
+    const auto got = ReadSome(fd.get(), block);
+    if (!got) {
+      return unusable();  // a directory, or a read error
+    }
+    if (*got == 0) {
+      return take() ? list : unusable();  // the last name needs no line feed
+    }
+    const auto bytes = std::span(block).first(*got);
+    if (start.size() < kFirstBytes) {
+      start.append(bytes.data(), std::min(bytes.size(), kFirstBytes - start.size()));
+      // A WAVE file given where a list belongs: its bytes are no names.
+      if (IsWaveHeader({reinterpret_cast<const unsigned char*>(start.data()), start.size()})) {
+        return unusable();
+      }
+    }
+    for (const char c : bytes) {
+      if (c == '\0') {
+        return unusable();  // binary, not text
+      }
+      if (c == '\n') {
+        if (!take()) {
+          return unusable();
+        }
+        continue;
+      }
+      line += c;
+      if (line.size() > kMaxLine + 1) {
+        return unusable();  // longer than any path, even with a CR
+      }
+      if (list.names.size() == most && (line.size() > 1 || line.front() != '\r')) {
+        list.more = true;  // another name: enough to know
+        return list;
+      }
+    }
+  }
 }
 
 }  // namespace zavevuv

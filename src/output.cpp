@@ -1,10 +1,16 @@
 #include "output.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "fd.h"
 
 namespace zavevuv {
+namespace {
+
+bool lost = false;
+
+}  // namespace
 
 std::string Format(std::string_view format, std::string_view arg) {
   std::string line(format);
@@ -19,9 +25,20 @@ std::string Format(std::string_view format, std::string_view arg) {
 }
 
 void Say(std::string_view text) {
-  // Nothing useful can be done when standard output is gone, and nothing is
-  // ever written to standard error, so a failed write is dropped.
-  static_cast<void>(WriteAll(STDOUT_FILENO, text));
+  if (!WriteAll(STDOUT_FILENO, text)) {
+    lost = true;  // nothing goes to standard error; the exit status tells
+  }
+}
+
+bool OutputLost() { return lost; }
+
+void GuardStandardDescriptors() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (::fcntl(fd, F_GETFD) < 0) {
+      // Lowest free descriptor: this one. Kept open for the whole run.
+      static_cast<void>(::open("/dev/null", fd == STDOUT_FILENO ? O_RDONLY : O_RDWR));
+    }
+  }
 }
 
 }  // namespace zavevuv

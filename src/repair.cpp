@@ -1,6 +1,7 @@
 // Checks and repairs one file: the I/O around the decision. The file is
-// opened only when it is a regular file, its first bytes are read with one
-// pread, and whatever the plan changes goes out with one pwrite.
+// opened only when it is a regular file we may write, read-only at first:
+// its first bytes are read with one pread, and only when the plan changes
+// something is it opened for writing, written and synced.
 #include <algorithm>
 #include <array>
 
@@ -15,34 +16,39 @@ Outcome RepairFile(const std::string& path) {
   if (path.find('\0') != std::string::npos) {
     return Outcome::CannotOpen;  // no file has such a name; a cut one is another file
   }
-  std::optional<RegularFile> file = OpenRegular(path.c_str());
+  const std::optional<RegularFile> file = OpenRegular(path.c_str());
   if (!file) {
     return Outcome::CannotOpen;
   }
   const int fd = file->fd.get();
+  const auto length = static_cast<std::uint64_t>(file->st.st_size);
   // On the stack: a heap buffer this large would cost an mmap and a munmap.
   std::array<unsigned char, kHeadBytes> buffer;
-  const auto got = ReadAt(
-      fd, std::span(buffer).first(static_cast<std::size_t>(std::min(file->length, kHeadBytes))), 0);
+  const auto got =
+      ReadAt(fd, std::span(buffer).first(static_cast<std::size_t>(std::min(length, kHeadBytes))), 0);
   if (!got) {
     return Outcome::ReadFailed;
   }
   const auto head = std::span(buffer).first(*got);  // shorter if the file shrank meanwhile
-  const Plan plan =
-      Decide(head, file->length, [fd](std::uint64_t offset, std::span<unsigned char> out) {
-        const auto n = ReadAt(fd, out, static_cast<std::int64_t>(offset));
-        return n && *n == out.size();
-      });
+  const Plan plan = Decide(head, length, [fd](std::uint64_t offset, std::span<unsigned char> out) {
+    const auto n = ReadAt(fd, out, static_cast<std::int64_t>(offset));
+    return n && *n == out.size();
+  });
   if (plan.outcome != Outcome::Fixed) {
-    return plan.outcome;  // nothing was written; closing quietly loses nothing
+    return plan.outcome;  // only read: closing quietly loses nothing
+  }
+  Fd out = OpenForWriting(*file, path.c_str());
+  if (!out) {
+    return Outcome::CannotOpen;  // an append-only file, say: nothing was written
   }
   for (const Patch& patch : Coalesce(head, plan.writes)) {
-    if (!WriteAt(fd, patch.bytes, static_cast<std::int64_t>(patch.at))) {
+    if (!WriteAt(out.get(), patch.bytes, static_cast<std::int64_t>(patch.at))) {
       return Outcome::WriteFailed;
     }
   }
-  // A write the kernel accepted can still be lost; close reports that.
-  return file->fd.Close() ? Outcome::Fixed : Outcome::WriteFailed;
+  // A write the kernel accepted can still be lost when the page cache is
+  // flushed (a full or failing disk); only the sync reports that.
+  return SyncData(out.get()) && out.Close() ? Outcome::Fixed : Outcome::WriteFailed;
 }
 
 std::string Message(Outcome outcome, std::string_view path) {

@@ -2,10 +2,12 @@
 // output and exit status out, nothing on standard error.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -42,31 +44,42 @@ std::string Read(int n) { return "Read a list containing " + std::to_string(n) +
 std::string Unreadable(const std::string& p) { return "List called " + p + " cannot be read\n"; }
 std::string Times(int n, const std::string& s) { return n == 0 ? "" : s + Times(n - 1, s); }
 
-// Root may write to any file, so permission rows run as nobody.
-const std::string kAsNobody = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+const bool kRoot = geteuid() == 0;
+// Root may write to any file, so permission rows run as nobody; anyone else
+// runs them as themselves.
+const std::string kAsNobody =
+    kRoot ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
 // Writes beyond a file-size limit of 0 fail (SIGXFSZ ignored, as a shell may).
 const std::string kNoWrites = "ulimit -f 0; trap '' XFSZ; ";
-// A machine without /proc: the program runs in a mount namespace without it.
-// The sanitizers' runtime reads even its options from /proc, so their build
-// runs this row with /proc; the plain build covers the fallback.
+// A machine without /proc: the program runs in a mount namespace without it,
+// which only root may make. The sanitizers' runtime reads even its options
+// from /proc, so their build runs this row with /proc; the plain build
+// covers the fallback.
 #ifdef ZAVEVUV_SANITIZED
 const std::string kNoProc;
 #else
 const std::string kNoProc =
     "unshare --mount --propagation private sh -c 'umount -l /proc && exec \"$0\" \"$@\"' ";
 #endif
+// Every write to a file accepted and then lost, and fdatasync failing, as on
+// a disk that fails when the page cache is flushed.
+const std::string kLostSync =
+    "ASAN_OPTIONS=verify_asan_link_order=0 LD_PRELOAD='" ZAVEVUV_LOST_SYNC "' ";
 
 TEST(CommandLine, RunsAsUsersRunIt) {
   const TempDir dir;
   std::filesystem::permissions(dir.path, std::filesystem::perms::all);
   const std::string longName = std::string(150, 'a') + "/" + std::string(150, 'b') + ".wav";
   std::filesystem::create_directories(dir / ("w/" + std::string(150, 'a')));
-  for (const std::string& name :
-       std::vector<std::string>{"bad.wav", "dup.wav", "ro.wav", "rw.wav", "full.wav", "noproc.wav",
-                                "w/one.wav", "w/two.wav", "w/four.wav", "w/" + longName}) {
+  for (const std::string& name : std::vector<std::string>{
+           "bad.wav", "dup.wav", "ro.wav", "rw.wav", "full.wav", "noproc.wav", "sync.wav", "out.wav",
+           "w/one.wav", "w/two.wav", "w/four.wav", "w/" + longName}) {
     WriteFile(dir / name, wavgen::Build({.riff = 8, .stored = 0}));
   }
-  std::filesystem::permissions(dir / "ro.wav", std::filesystem::perms::others_read);
+  WriteFile(dir / "rogood.wav", wavgen::Build({}));
+  for (const char* name : {"ro.wav", "rogood.wav"}) {
+    std::filesystem::permissions(dir / name, std::filesystem::perms::others_read);
+  }
   std::filesystem::permissions(dir / "rw.wav", std::filesystem::perms::all);
   WriteFile(dir / "w/three.wav", wavgen::Build({}));
   WriteFile(dir / "cut.wav", "RIFF" + wavgen::Le32(0) + "WAVEdata\x01");
@@ -78,7 +91,9 @@ TEST(CommandLine, RunsAsUsersRunIt) {
   WriteFile(dir / "dup.txt", "dup.wav\ndup.wav\n");
   WriteFile(dir / "empty.txt", "\n\n");
   WriteFile(dir / "long.txt", longName);
-  WriteFile(dir / "zero.txt", std::string("dup.wav\0x", 9));  // cut at \0, another file
+  WriteFile(dir / "zero.txt", std::string("dup.wav\0x", 9));  // binary, not a list
+  WriteFile(dir / "over.txt", "dup.wav\n" + std::string(4096, 'o') + "\n");
+  WriteFile(dir / "edge.txt", "w/" + std::string(4093, 'e') + "\r\n");  // 4,095 bytes and a CR
   mkfifo((dir / "fifo").c_str(), 0600);
 
   const struct {
@@ -87,16 +102,23 @@ TEST(CommandLine, RunsAsUsersRunIt) {
     int status = 0;
     std::string input{};
     std::string shell{};  // run before the program, or in front of it
+    bool root = false;    // only root can run it
   } rows[] = {
       {{}, ReadFile(ZAVEVUV_TESTS "/usage.txt"), 1},  // the 18 lines, byte for byte
       {{"bad.wav", "w/", "extra"}, ReadFile(ZAVEVUV_TESTS "/usage.txt"), 1},
       {{"-h"}, Lost("-h")},
       {{"fifo"}, Lost("fifo")},
       {{"/dev/null"}, Lost("/dev/null")},
-      {{"noproc.wav"}, Fixed("noproc.wav"), 0, "", kNoProc},
+      {{"noproc.wav"}, Fixed("noproc.wav"), 0, "", kNoProc, true},
       {{"ro.wav"}, Lost("ro.wav"), 0, "", kAsNobody},
+      {{"rogood.wav"}, Lost("rogood.wav"), 0, "", kAsNobody},
       {{"rw.wav"}, Fixed("rw.wav"), 0, "", kAsNobody},
       {{"full.wav"}, "Unable to write data to header in full.wav.\n", 0, "", kNoWrites},
+      {{"sync.wav"}, "Unable to write data to header in sync.wav.\n", 0, "", kLostSync},
+      {{"sync.wav"}, Fixed("sync.wav")},  // the write was lost: the next run makes it
+      {{"out.wav"}, "", 1, "", "exec >/dev/full; "},
+      {{"out.wav"}, Good("out.wav")},  // repaired all the same
+      {{"out.wav"}, "", 1, "", "exec >&-; "},
       {{"bad.wav"}, Fixed("bad.wav")},
       {{"list.txt"}, "Cannot find data block in wave file!\n"},
       {{"cut.wav"}, "The header in cut.wav is truncated.\n"},
@@ -108,7 +130,11 @@ TEST(CommandLine, RunsAsUsersRunIt) {
        Read(512) + Times(512, Good("w/three.wav")) +
            "List called many.txt names more than 512 files; the rest were not checked.\n"},
       {{"dup.txt", ""}, Read(2) + Fixed("dup.wav") + Good("dup.wav")},
-      {{"zero.txt", ""}, Read(1) + Lost(std::string("dup.wav\0x", 9))},
+      {{"zero.txt", ""}, Unreadable("zero.txt"), 1},
+      {{"/dev/zero", ""}, Unreadable("/dev/zero"), 1},  // a device: never opened
+      {{"/dev/null", ""}, Read(0), 1},
+      {{"over.txt", ""}, Unreadable("over.txt"), 1},
+      {{"edge.txt", ""}, Read(1) + Lost("w/" + std::string(4093, 'e'))},
       {{"long.txt", "w/"}, Read(1) + Fixed("w/" + longName)},
       {{"/dev/stdin", "w/"}, Read(1) + Fixed("w/four.wav"), 0, "four.wav\n"},
       {{"nolist.txt", "w/"}, "List called nolist.txt does not exist\n", 1},
@@ -117,6 +143,10 @@ TEST(CommandLine, RunsAsUsersRunIt) {
       {{"bad.wav", "dup.wav"}, Unreadable("bad.wav"), 1},
   };
   for (const auto& row : rows) {
+    if (row.root && !kRoot) {
+      std::cout << "[ SKIPPED  ] " << row.args[0] << ": needs root (" << row.shell << ")\n";
+      continue;
+    }
     // Output goes through a pipe, which a file-size limit does not touch.
     WriteFile(dir / ".in", row.input);
     std::string command = "cd '" + dir.path + "' && cat .in | ((" + row.shell + "'" ZAVEVUV_BIN "'";
@@ -132,3 +162,25 @@ TEST(CommandLine, RunsAsUsersRunIt) {
 }
 
 }  // namespace
+
+// A watcher of the folder (a sync client, a media indexer) sees a file closed
+// after writing only where the tool repaired it.
+TEST(CommandLine, OpensForWritingOnlyWhatItRepairs) {
+  if (std::system("command -v inotifywait >/dev/null") != 0) {
+    GTEST_SKIP() << "inotifywait not found (Debian package inotify-tools): opens for writing not counted";
+  }
+  const TempDir dir;
+  std::filesystem::create_directories(dir / "w");
+  WriteFile(dir / "w/good.wav", wavgen::Build({}));
+  WriteFile(dir / "w/tagged.wav", wavgen::Build({.after = "TAG" + std::string(125, 't')}));
+  WriteFile(dir / "w/notes.txt", "My notes: the data for the session is in the drive.");
+  WriteFile(dir / "w/bad1.wav", wavgen::Build({.riff = 8, .stored = 0}));
+  WriteFile(dir / "w/bad2.wav", wavgen::Build({.riff = 0, .stored = 0xFFFFFFFF}));
+  WriteFile(dir / "list.txt", "good.wav\ntagged.wav\nnotes.txt\nbad1.wav\nbad2.wav\ngood.wav\n");
+  const std::string script = "cd '" + dir.path +
+                             "' && (inotifywait -m -e close_write --format %f w >events 2>ready & "
+                             "until grep -q established ready; do sleep 0.05; done; '" ZAVEVUV_BIN
+                             "' list.txt w/ >/dev/null; sleep 0.2; kill $!)";
+  ASSERT_EQ(std::system(script.c_str()), 0);
+  EXPECT_EQ(ReadFile(dir / "events"), "bad1.wav\nbad2.wav\n");
+}

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Each input is a file's bytes. The repair runs on it, and whatever it did is
 // checked against what it may do; any breach aborts.
 //   - The length never changes, and a file that does not start like a WAVE
@@ -46,6 +47,9 @@ std::string ScratchFile() {
   const int fd = mkstemp(name.data());
   Check(fd >= 0, "no scratch file");
   close(fd);
+  static std::string made;  // removed when the fuzzer exits
+  made = name;
+  std::atexit([] { unlink(made.c_str()); });
   return name;
 }
 

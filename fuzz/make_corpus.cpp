@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes the fuzzer's seed corpus into a folder: WAV headers as writers leave
 // them (RIFF, RF64, BW64), chunks before and after the audio, pad bytes,
 // truncated fields and a file that is no WAVE file at all.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the command line does besides a single repair: the usage text and
 // list mode.
 #include <array>
@@ -5,6 +6,7 @@
 #include <string_view>
 
 #include "output.h"
+#include "version.h"
 #include "zavevuv.h"
 
 namespace zavevuv {
@@ -12,8 +14,10 @@ namespace zavevuv {
 void PrintUsage() {
   // Each piece is followed by one line feed, so a piece ending in "\n" is
   // followed by an empty line.
-  constexpr std::array<std::string_view, 11> kPieces = {
-      "\nzavevuv_32uvo 1.0 - WAV data length fixer\n",
+  const std::string banner =
+      "\nzavevuv_32uvo " + std::string(kVersion) + " - WAV data length fixer\n";
+  const std::array<std::string_view, 11> kPieces = {
+      banner,
       "This program will fix a wavefile header that indicates an incorrect file length.\n",
       ("If you enter a single wavefile as the command line argument, one file will be "
        "checked/fixed.\n"),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Size fields are little-endian whatever the processor's byte order, so both
 // directions work byte by byte with arithmetic.
 #include "zavevuv.h"

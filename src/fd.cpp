@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "fd.h"
 
 #include <fcntl.h>
@@ -53,8 +54,8 @@ Fd Reopen(const Fd& named, const struct stat& st, const char* path, int flags) {
   // the inode looked at.
   fd = Fd::Open(path, flags | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   struct stat again {};
-  if (fd && (::fstat(fd.get(), &again) != 0 || again.st_dev != st.st_dev ||
-             again.st_ino != st.st_ino)) {
+  if (fd &&
+      (::fstat(fd.get(), &again) != 0 || again.st_dev != st.st_dev || again.st_ino != st.st_ino)) {
     return {};
   }
   return fd;
@@ -134,6 +135,8 @@ bool WriteAll(int fd, std::string_view text) {
   return true;
 }
 
-bool SyncData(int fd) { return Retry([&] { return ::fdatasync(fd); }) == 0; }
+bool SyncData(int fd) {
+  return Retry([&] { return ::fdatasync(fd); }) == 0;
+}
 
 }  // namespace zavevuv

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reads the list file of list mode: names separated by line feeds, read as a
 // stream with bounded memory.
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zavevuv_32uvo: repairs the data length in WAV file headers.
 //   zavevuv_32uvo FILE.wav         checks and repairs one file
 //   zavevuv_32uvo LIST PREFIX      every name in LIST, with PREFIX put before it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Messages go to standard output only, each written the moment it is known.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Decides which size fields of a WAVE file are wrong and what they should hold.
 //
 //   0       "RIFF", or "RF64" / "BW64" for files of 4 GiB and more
@@ -73,7 +74,7 @@ constexpr std::uint64_t kMax32 = 0xFFFFFFFF;  // the most a 32-bit field holds; 
 constexpr int kMaxTrailingChunks = 1024;      // chunks followed after the stated audio
 constexpr int kMaxFarChunks = 64;             // chunk headers read past the head
 constexpr int kMaxTags = 8;                   // tags stacked at the end of the file
-constexpr std::uint64_t kBlock = 0x10000;     // what one read past the head covers
+constexpr std::size_t kBlock = 0x10000;       // what one read past the head covers
 constexpr std::uint64_t kWriteBlock = 4096;   // fields this close share one write
 
 // Format tags whose frames follow from the data size.
@@ -127,12 +128,12 @@ class FileBytes {
       std::ranges::copy(Head(at, n), out.begin());
       return true;
     }
-    if (at < blockAt_ || at + n > blockAt_ + block_.size()) {
+    if (at < blockAt_ || at + n > blockAt_ + blockLength_) {
       const std::uint64_t start = std::min(at, length_ > kBlock ? length_ - kBlock : 0);
-      block_.resize(static_cast<std::size_t>(std::min(kBlock, length_ - start)));
       blockAt_ = start;
-      if (!more_ || !more_(start, block_)) {
-        block_.clear();
+      blockLength_ = std::min(kBlock, length_ - start);
+      if (!more_ || !more_(start, std::span(block_).first(blockLength_))) {
+        blockLength_ = 0;
         failed_ = true;
         return false;
       }
@@ -146,8 +147,9 @@ class FileBytes {
   std::span<const unsigned char> head_;
   std::uint64_t length_;
   const ReadMore& more_;
-  std::vector<unsigned char> block_;
+  std::array<unsigned char, kBlock> block_;  // on the stack, as the head is: no allocation
   std::uint64_t blockAt_ = 0;
+  std::size_t blockLength_ = 0;
   bool failed_ = false;
 };
 

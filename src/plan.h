@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a WAVE file's header needs, decided from the bytes read and the file's
 // length alone. The decision does no I/O: the repair reads, asks, and writes
 // what the plan says; the tests and the fuzzer check plans directly.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Checks and repairs one file: the I/O around the decision. The file is
 // opened only when it is a regular file we may write, read-only at first:
 // its first bytes are read with one pread, and only when the plan changes
@@ -24,8 +25,8 @@ Outcome RepairFile(const std::string& path) {
   const auto length = static_cast<std::uint64_t>(file->st.st_size);
   // On the stack: a heap buffer this large would cost an mmap and a munmap.
   std::array<unsigned char, kHeadBytes> buffer;
-  const auto got =
-      ReadAt(fd, std::span(buffer).first(static_cast<std::size_t>(std::min(length, kHeadBytes))), 0);
+  const auto got = ReadAt(
+      fd, std::span(buffer).first(static_cast<std::size_t>(std::min(length, kHeadBytes))), 0);
   if (!got) {
     return Outcome::ReadFailed;
   }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The repair of a WAV file's size fields, the size-field codec and the list
 // reader: everything the command-line driver calls.
 #pragma once

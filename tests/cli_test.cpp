@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The built program, run as a user runs it: arguments in, exact standard
 // output and exit status out, nothing on standard error.
 #include <gtest/gtest.h>
@@ -43,12 +44,16 @@ std::string Lost(const std::string& p) { return "File called " + p + " cannot be
 std::string Read(int n) { return "Read a list containing " + std::to_string(n) + " files\n"; }
 std::string Unreadable(const std::string& p) { return "List called " + p + " cannot be read\n"; }
 std::string Times(int n, const std::string& s) { return n == 0 ? "" : s + Times(n - 1, s); }
+// The usage text, byte for byte, with the version the build was given.
+std::string Usage() {
+  std::string text = ReadFile(ZAVEVUV_TESTS "/usage.txt");
+  return text.replace(text.find("@VERSION@"), 9, ZAVEVUV_VERSION);
+}
 
 const bool kRoot = geteuid() == 0;
 // Root may write to any file, so permission rows run as nobody; anyone else
 // runs them as themselves.
-const std::string kAsNobody =
-    kRoot ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+const std::string kAsNobody = kRoot ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
 // Writes beyond a file-size limit of 0 fail (SIGXFSZ ignored, as a shell may).
 const std::string kNoWrites = "ulimit -f 0; trap '' XFSZ; ";
 // A machine without /proc: the program runs in a mount namespace without it,
@@ -72,8 +77,8 @@ TEST(CommandLine, RunsAsUsersRunIt) {
   const std::string longName = std::string(150, 'a') + "/" + std::string(150, 'b') + ".wav";
   std::filesystem::create_directories(dir / ("w/" + std::string(150, 'a')));
   for (const std::string& name : std::vector<std::string>{
-           "bad.wav", "dup.wav", "ro.wav", "rw.wav", "full.wav", "noproc.wav", "sync.wav", "out.wav",
-           "w/one.wav", "w/two.wav", "w/four.wav", "w/" + longName}) {
+           "bad.wav", "dup.wav", "ro.wav", "rw.wav", "full.wav", "noproc.wav", "sync.wav",
+           "out.wav", "w/one.wav", "w/two.wav", "w/four.wav", "w/" + longName}) {
     WriteFile(dir / name, wavgen::Build({.riff = 8, .stored = 0}));
   }
   WriteFile(dir / "rogood.wav", wavgen::Build({}));
@@ -104,8 +109,8 @@ TEST(CommandLine, RunsAsUsersRunIt) {
     std::string shell{};  // run before the program, or in front of it
     bool root = false;    // only root can run it
   } rows[] = {
-      {{}, ReadFile(ZAVEVUV_TESTS "/usage.txt"), 1},  // the 18 lines, byte for byte
-      {{"bad.wav", "w/", "extra"}, ReadFile(ZAVEVUV_TESTS "/usage.txt"), 1},
+      {{}, Usage(), 1},  // the 18 lines
+      {{"bad.wav", "w/", "extra"}, Usage(), 1},
       {{"-h"}, Lost("-h")},
       {{"fifo"}, Lost("fifo")},
       {{"/dev/null"}, Lost("/dev/null")},
@@ -153,7 +158,7 @@ TEST(CommandLine, RunsAsUsersRunIt) {
     for (const std::string& arg : row.args) {
       command += " '" + arg + "'";
     }
-    std::system((command + " 2>.err); echo $? >.status) | cat >.out").c_str());
+    ASSERT_EQ(std::system((command + " 2>.err); echo $? >.status) | cat >.out").c_str()), 0);
     // Standard output, standard error and the exit status, as one text.
     EXPECT_EQ(
         ReadFile(dir / ".out") + "|" + ReadFile(dir / ".err") + "|" + ReadFile(dir / ".status"),
@@ -167,7 +172,8 @@ TEST(CommandLine, RunsAsUsersRunIt) {
 // after writing only where the tool repaired it.
 TEST(CommandLine, OpensForWritingOnlyWhatItRepairs) {
   if (std::system("command -v inotifywait >/dev/null") != 0) {
-    GTEST_SKIP() << "inotifywait not found (Debian package inotify-tools): opens for writing not counted";
+    GTEST_SKIP()
+        << "inotifywait not found (Debian package inotify-tools): opens for writing not counted";
   }
   const TempDir dir;
   std::filesystem::create_directories(dir / "w");

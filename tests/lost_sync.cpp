@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loaded with LD_PRELOAD by the command-line test: every pwrite is accepted
 // and then lost, and fdatasync reports it, as on a disk that fails when the
 // page cache is flushed.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Readers and taggers nobody here wrote, on what the tool repaired or left alone.
     readers_test.py BINARY wave      Python's wave module: RIFF files as crashed writers leave them
     readers_test.py BINARY sndfile   sndfile-info: sparse 5 GiB RF64, BW64 and JUNK-reserved files

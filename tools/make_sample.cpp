@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes a damaged WAV file, as a crashed recorder leaves it: one second of a
 // tone whose header still says the file and its data are empty.
 #include <fstream>

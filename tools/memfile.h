@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A file held in memory, for checking plans without I/O: the tests and the
 // fuzzer decide on it and apply what was decided.
 #pragma once

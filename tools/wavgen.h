@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Builds WAV files byte by byte, for the sample the build makes, the tests
 // and the fuzz corpus.
 #pragma once

@@ -31,7 +31,8 @@ bool Listable(const struct stat& st) {
   if (!S_ISCHR(st.st_mode)) {
     return false;
   }
-  const unsigned major = ::major(st.st_rdev), minor = ::minor(st.st_rdev);
+  const unsigned major = ::major(st.st_rdev);
+  const unsigned minor = ::minor(st.st_rdev);
   return (major == 1 && minor == 3) ||    // /dev/null
          (major == 4 && minor < 64) ||    // a virtual console
          (major == 5 && minor <= 1) ||    // /dev/tty, /dev/console
@@ -76,7 +77,8 @@ FileList ReadList(const char* path, std::size_t most) {
   // saved with CR LF) is dropped, and a space or a tab is part of the name it
   // stands in. Runs of line feeds give no empty names. Past `most` names,
   // reading stops as soon as another name shows.
-  std::string line, start;
+  std::string line;
+  std::string start;
   // A line ends: its name, if any, is taken; false when it is too long.
   const auto take = [&] {
     if (!line.empty() && line.back() == '\r') {

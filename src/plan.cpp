@@ -138,8 +138,7 @@ class FileBytes {
         return false;
       }
     }
-    const auto from = block_.begin() + static_cast<std::ptrdiff_t>(at - blockAt_);
-    std::copy(from, from + static_cast<std::ptrdiff_t>(n), out.begin());
+    std::copy_n(block_.begin() + static_cast<std::ptrdiff_t>(at - blockAt_), n, out.begin());
     return true;
   }
 
@@ -332,7 +331,8 @@ std::optional<std::uint64_t> TagEndingAt(FileBytes& file, std::uint64_t end, std
       return end - whole;
     }
   }
-  constexpr std::uint64_t kId3v1 = 128, kEnhanced = 227;
+  constexpr std::uint64_t kId3v1 = 128;     // "TAG" and 125 bytes of fields
+  constexpr std::uint64_t kEnhanced = 227;  // "TAG+" and 223 bytes of fields
   std::array<unsigned char, 4> tag{};
   if (room >= kId3v1 && file.Read(end - kId3v1, std::span(tag).first<3>()) && tag[0] == 'T' &&
       tag[1] == 'A' && tag[2] == 'G') {

@@ -569,9 +569,13 @@ Plan Decide(std::span<const unsigned char> head, std::uint64_t length, const Rea
     stated.push_back(size32);
   }
 
-  // Where the audio and the form end.
-  std::vector<std::uint64_t> ends{length};
+  // Where the audio and the form end. Tags appended to the file are never
+  // audio; they are looked for unless the stated audio (and its pad byte)
+  // reaches the end of the file, as in almost every correct file.
   std::uint64_t stored = stated.empty() ? 0 : stated.front();
+  const bool reachesEnd = !stated.empty() && stored <= toEnd && toEnd - stored <= (stored & 1U);
+  const std::vector<std::uint64_t> ends =
+      reachesEnd ? std::vector{length} : FormEnds(file, firstSample);
   Ending ending;
   const auto follow = [&] {
     for (const std::uint64_t size : stated) {
@@ -585,12 +589,6 @@ Plan Decide(std::span<const unsigned char> head, std::uint64_t length, const Rea
     }
   };
   follow();
-  if (ending.tail == Tail::Other) {
-    ends = FormEnds(file, firstSample);  // appended tags are never audio
-    if (ends.size() > 1) {
-      follow();
-    }
-  }
   if (ending.tail == Tail::Unreadable || file.Failed()) {
     return Only(Outcome::ReadFailed);
   }

@@ -136,13 +136,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // Torn writes: some of the plan's fields in place, chosen by the input's
   // last byte, or the writes stopped after a byte its two last bytes choose.
-  // Not for an upgrade over a JUNK body whose sample count or table length
-  // bytes were not zero: once ds64 stands at 12, such bytes read as a sample
-  // count (left alone for a format without a frame count) and as a table
-  // length (left alone where the table fits in the chunk).
+  // Not for an upgrade over a JUNK body that was not zero: once ds64 stands
+  // at 12, such bytes read as its sizes, and may name a layout of their own
+  // (a data size after which chunk-like audio bytes parse as a chain).
   const zavevuv::Plan plan = MemFile{in}.Decide();
   if (std::ranges::any_of(plan.writes, [](const auto& write) { return write.at == 12; }) &&
-      in.find_first_not_of('\0', 36) < 48) {
+      in.find_first_not_of('\0', 20) < 48) {
     return 0;
   }
   MemFile torn{in};

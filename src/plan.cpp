@@ -76,6 +76,10 @@ constexpr int kMaxFarChunks = 64;             // chunk headers read past the hea
 constexpr int kMaxTags = 8;                   // tags stacked at the end of the file
 constexpr std::size_t kBlock = 0x10000;       // what one read past the head covers
 constexpr std::uint64_t kWriteBlock = 4096;   // fields this close share one write
+constexpr std::uint64_t kWrap = 0x100000000;  // 2^32: a wrapped size lacks multiples of it
+constexpr std::uint64_t kLeadUnit = 4096;     // an inserted block: a multiple of 4 KiB
+constexpr std::uint64_t kMaxLead = 0x10000;   // up to 64 KiB (ext4 with bigalloc)
+constexpr std::uint64_t kJunkAfterDs64 = 48;  // the head block's JUNK chunk, after ds64
 
 // Format tags whose frames follow from the data size.
 constexpr std::uint64_t kPcm = 1, kAdpcm = 2, kFloat = 3, kAlaw = 6, kMulaw = 7, kImaAdpcm = 0x11,
@@ -448,7 +452,11 @@ Ending AfterStated(FileBytes& file, std::uint64_t firstSample, std::uint64_t sto
 }
 
 // A plan that writes nothing.
-Plan Only(Outcome outcome) { return {outcome, {}}; }
+Plan Only(Outcome outcome) {
+  Plan plan;
+  plan.outcome = outcome;
+  return plan;
+}
 
 std::array<unsigned char, 4> Bytes4(std::uint64_t value) {
   std::array<unsigned char, 4> out{};
@@ -492,7 +500,9 @@ class Changes {
       return Only(Outcome::Correct);
     }
     std::ranges::sort(writes_, {}, &FieldWrite::at);
-    return {Outcome::Fixed, std::move(writes_)};
+    Plan plan = Only(Outcome::Fixed);
+    plan.writes = std::move(writes_);
+    return plan;
   }
 
  private:
@@ -523,12 +533,72 @@ Form FormOf(std::span<const unsigned char> bytes) {
 
 bool IsWaveHeader(std::span<const unsigned char> bytes) { return FormOf(bytes) != Form::None; }
 
+namespace {
+
+// Decide, on a head that may be shorter than the file's first 128 KiB.
+Plan DecideOn(std::span<const unsigned char> head, std::uint64_t length, const ReadMore& more);
+
+// An insert whose head block was not written, or not whole: the old RIFF
+// header at B (a multiple of 4 KiB, up to 64 KiB) in a file that needs the
+// upgrade, and before it nothing but zeros and bytes of its head block. The
+// plan is the old file's, moved on, with the head block to write.
+std::optional<Plan> CompleteInsert(std::span<const unsigned char> head, std::uint64_t length,
+                                   const ReadMore& more) {
+  for (std::uint64_t lead = kLeadUnit; lead <= kMaxLead && lead + kFirstChunk <= head.size();
+       lead += kLeadUnit) {
+    const auto at = static_cast<std::size_t>(lead);
+    if (FormOf(head.subspan(at)) != Form::Riff) {
+      continue;
+    }
+    Plan old = DecideOn(head.subspan(at), length - lead,
+                        [&](std::uint64_t offset, std::span<unsigned char> out) {
+                          return more && more(offset + lead, out);
+                        });
+    if (!old.upgrade) {
+      continue;
+    }
+    const std::vector<unsigned char> block = HeadBlock(*old.upgrade, lead);
+    const auto written = head.first(at);
+    if (std::ranges::equal(written, block) ||
+        !std::ranges::equal(written, block, [](unsigned char now, unsigned char want) {
+          return now == want || now == 0;
+        })) {
+      continue;  // the head block whole (an RF64 file), or other bytes: not ours
+    }
+    Plan plan = Only(Outcome::Fixed);
+    plan.upgrade = old.upgrade;
+    plan.lead = lead;
+    plan.mayHaveIntent = true;
+    for (FieldWrite write : old.writes) {
+      if (write.at != kRiffSize) {  // the old RIFF size now lies in a JUNK body
+        write.at += lead;
+        plan.writes.push_back(write);
+      }
+    }
+    return plan;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 Plan Decide(std::span<const unsigned char> head, std::uint64_t length, const ReadMore& more) {
-  FileBytes file(head, length, more);
-  if (!file.InHead(0, std::min(length, kHeadBytes))) {
+  if (head.size() < std::min(length, kHeadBytes)) {
     return Only(Outcome::ReadFailed);  // the file shrank while it was read
   }
+  return DecideOn(head, length, more);
+}
+
+namespace {
+
+Plan DecideOn(std::span<const unsigned char> head, std::uint64_t length, const ReadMore& more) {
+  FileBytes file(head, length, more);
   const Form form = FormOf(head);
+  if (form != Form::Riff) {
+    if (auto plan = CompleteInsert(head, length, more)) {
+      return *std::move(plan);
+    }
+  }
   if (form == Form::None) {
     return Only(Outcome::NoTag);  // not a WAVE file: never written
   }
@@ -567,6 +637,12 @@ Plan Decide(std::span<const unsigned char> head, std::uint64_t length, const Rea
   }
   if (!hasDs64 || (size32 != kMax32 && (stated.empty() || size32 != stated.front()))) {
     stated.push_back(size32);
+    // Past 4 GiB a writer may have stored the size modulo 2^32: where chunks
+    // or tags follow one of its unwrapped values, the audio ends there.
+    for (std::uint64_t unwrapped = size32 + kWrap; !hasDs64 && unwrapped <= toEnd;
+         unwrapped += kWrap) {
+      stated.push_back(unwrapped);
+    }
   }
 
   // Where the audio and the form end. Tags appended to the file are never
@@ -626,10 +702,24 @@ Plan Decide(std::span<const unsigned char> head, std::uint64_t length, const Rea
     return Only(Outcome::ReadFailed);
   }
 
-  if (!wide) {
-    if (data > kMax32) {
-      return Only(Outcome::TooLarge);
+  if (!wide && (data > kMax32 || riffWant > kMax32)) {
+    if (form != Form::Riff) {
+      return Only(Outcome::TooLarge);  // RF64 or BW64 without ds64 at 12
     }
+    // No 32-bit field can tell: both say "to the end of the file" (a data
+    // size that fits is kept), and a block inserted at the start can make
+    // the file RF64. Where both already say so, an insert may have been cut
+    // off part-way.
+    const bool saysToEnd = file.Le32(kRiffSize) == kMax32 && size32 == kMax32;
+    changes.Want(kRiffSize, file.Head(kRiffSize, 4), Bytes4(kMax32));
+    changes.Want(h + 4, oldDsize_ch, Bytes4(std::min(data, kMax32)));
+    Plan plan = std::move(changes).Done();
+    plan.outcome = plan.writes.empty() ? Outcome::TooLarge : Outcome::ToEnd;
+    plan.upgrade = Upgrade{ending.formEnd, data, frames.value_or(0)};
+    plan.mayHaveIntent = saysToEnd;
+    return plan;
+  }
+  if (!wide) {
     if (form == Form::Riff) {
       const std::uint64_t now = file.Le32(kRiffSize);
       if (!riffOk(now)) {
@@ -660,7 +750,32 @@ Plan Decide(std::span<const unsigned char> head, std::uint64_t length, const Rea
     changes.Want(kDs64Table, file.Head(kDs64Table, 4), Bytes4(0));
   }
   changes.Size(h + 4, oldDsize_ch, {kMax32, data});
-  return std::move(changes).Done();
+  Plan plan = std::move(changes).Done();
+  plan.mayHaveIntent = form == Form::Wide && !fits32;  // an insert whose attribute outlived it
+  return plan;
+}
+
+}  // namespace
+
+std::vector<unsigned char> HeadBlock(const Upgrade& upgrade, std::uint64_t b) {
+  std::vector<unsigned char> block(static_cast<std::size_t>(b), 0);
+  const auto put = [&](std::uint64_t at, std::span<const unsigned char> bytes) {
+    std::ranges::copy(bytes, block.begin() + static_cast<std::ptrdiff_t>(at));
+  };
+  put(kFormId, kRf64);
+  put(kRiffSize, Bytes4(kMax32));
+  put(kWaveId, kWave);
+  put(kFirstChunk, kDs64);
+  put(kFirstChunk + 4, Bytes4(kDs64Body));
+  put(kDs64RiffSize, Bytes8(upgrade.formEnd + b - 8));
+  put(kDs64DataSize, Bytes8(upgrade.data));
+  put(kDs64Samples, Bytes8(upgrade.frames));
+  put(kDs64Table, Bytes4(0));
+  // JUNK from 48 to b + 12: its body holds the rest of this block and the
+  // old "RIFF", size, "WAVE" at b.
+  put(kJunkAfterDs64, kJunk);
+  put(kJunkAfterDs64 + 4, Bytes4(b + kFirstChunk - kJunkAfterDs64 - kChunkHeader));
+  return block;
 }
 
 std::vector<Patch> Coalesce(std::span<const unsigned char> head,

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -26,12 +27,35 @@ struct FieldWrite {
   std::size_t width = 4;
 };
 
-// The outcome for one file and, for Fixed only, the fields that change, in
-// the order of their offsets.
+// A RIFF file that no 32-bit field can describe and whose writer reserved no
+// room for ds64 becomes RF64 by a block of B bytes inserted at its start
+// (HeadBlock), the old file following unchanged from B on.
+struct Upgrade {
+  std::uint64_t formEnd = 0;  // where the form ends, before the insert
+  std::uint64_t data = 0;     // the audio's bytes
+  std::uint64_t frames = 0;   // the sample count; 0 where the format does not tell
+};
+
+// The outcome for one file and, for Fixed and ToEnd only, the fields that
+// change, in the order of their offsets.
 struct Plan {
   Outcome outcome = Outcome::NoTag;
   std::vector<FieldWrite> writes;
+  // TooLarge or ToEnd: the fields say "to the end of the file" (with the
+  // writes above); inserting a head block makes the file RF64.
+  std::optional<Upgrade> upgrade;
+  // Fixed after an insert whose head block was never written: the file
+  // starts with this many zero bytes, then the old header. HeadBlock goes
+  // there, before the fields.
+  std::uint64_t lead = 0;
+  // Where an insert cut off part-way may have left its intent on the file.
+  bool mayHaveIntent = false;
 };
+
+// The first `b` bytes of an upgraded file: "RF64", ds64 with the sizes, and a
+// JUNK chunk reaching to b + 12, so that the old "RIFF ... WAVE" lies inside
+// its body and the old file's first chunk follows it.
+std::vector<unsigned char> HeadBlock(const Upgrade& upgrade, std::uint64_t b);
 
 // Reads exactly out.size() bytes at `offset`, past the head; false when it
 // cannot. Only chunk headers past the head, the chunks after the audio and

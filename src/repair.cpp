@@ -7,17 +7,20 @@
 #include <array>
 
 #include "fd.h"
+#include "insert.h"
 #include "output.h"
 #include "plan.h"
 #include "zavevuv.h"
 
 namespace zavevuv {
 
-Outcome RepairFile(const std::string& path) {
-  if (path.find('\0') != std::string::npos) {
-    return Outcome::CannotOpen;  // no file has such a name; a cut one is another file
-  }
-  const std::optional<RegularFile> file = OpenRegular(path.c_str());
+namespace {
+
+// One look at the file, and what it needs done. `again`: an insert's cut-off
+// shift was taken back, and the file is to be looked at anew.
+Outcome RepairOnce(const std::string& path, bool& again) {
+  again = false;
+  std::optional<RegularFile> file = OpenRegular(path.c_str());
   if (!file) {
     return Outcome::CannotOpen;
   }
@@ -35,12 +38,33 @@ Outcome RepairFile(const std::string& path) {
     const auto n = ReadAt(fd, out, static_cast<std::int64_t>(offset));
     return n && *n == out.size();
   });
-  if (plan.outcome != Outcome::Fixed) {
+  // Only a file past 4 GiB, or with a leading zero block, may carry the
+  // intent of an insert that was cut off.
+  const std::optional<Intent> intent = plan.mayHaveIntent ? ReadIntent(fd) : std::nullopt;
+  if (intent && plan.upgrade && plan.lead == 0) {
+    // The old header at 0 and the intent: the shift may have been cut off.
+    switch (TakeBackShift(*file, path.c_str(), *intent)) {
+      case Shift::TakenBack:
+        again = true;
+        return Outcome::TooLarge;  // for now: the file is looked at anew
+      case Shift::Left:
+        return Outcome::TooLarge;  // never inserted into twice
+      case Shift::NeverMade:
+        break;
+    }
+  } else if (intent && plan.lead == 0) {
+    RemoveIntent(fd);  // an RF64 file: the insert was finished
+  }
+  if (plan.outcome != Outcome::Fixed && !plan.upgrade) {
     return plan.outcome;  // only read: closing quietly loses nothing
   }
   Fd out = OpenForWriting(*file, path.c_str());
   if (!out) {
-    return Outcome::CannotOpen;  // an append-only file, say: nothing was written
+    // An append-only file, say: nothing was written.
+    return plan.writes.empty() && plan.lead == 0 ? plan.outcome : Outcome::CannotOpen;
+  }
+  if (plan.lead != 0 && !WriteAt(out.get(), HeadBlock(*plan.upgrade, plan.lead), 0)) {
+    return Outcome::WriteFailed;
   }
   for (const Patch& patch : Coalesce(head, plan.writes)) {
     if (!WriteAt(out.get(), patch.bytes, static_cast<std::int64_t>(patch.at))) {
@@ -49,7 +73,38 @@ Outcome RepairFile(const std::string& path) {
   }
   // A write the kernel accepted can still be lost when the page cache is
   // flushed (a full or failing disk); only the sync reports that.
-  return SyncData(out.get()) && out.Close() ? Outcome::Fixed : Outcome::WriteFailed;
+  if ((plan.lead != 0 || !plan.writes.empty()) && !SyncData(out.get())) {
+    return Outcome::WriteFailed;
+  }
+  if (intent && plan.lead != 0) {
+    RemoveIntent(out.get());
+  }
+  Outcome outcome = plan.outcome;
+  if (plan.upgrade && plan.lead == 0) {
+    // The sizes say "to the end of the file" now; room for ds64 makes it RF64.
+    static_cast<void>(file->fd.Close());  // only read: the lease wants one descriptor
+    switch (MakeRoom(out, *plan.upgrade, length, file->st.st_blksize)) {
+      case Room::Made:
+        outcome = Outcome::Fixed;
+        break;
+      case Room::Failed:
+        return Outcome::WriteFailed;
+      case Room::NotPossible:
+        break;
+    }
+  }
+  return out.Close() ? outcome : Outcome::WriteFailed;
+}
+
+}  // namespace
+
+Outcome RepairFile(const std::string& path) {
+  if (path.find('\0') != std::string::npos) {
+    return Outcome::CannotOpen;  // no file has such a name; a cut one is another file
+  }
+  bool again = false;
+  const Outcome outcome = RepairOnce(path, again);
+  return again ? RepairOnce(path, again) : outcome;
 }
 
 std::string Message(Outcome outcome, std::string_view path) {
@@ -66,6 +121,11 @@ std::string Message(Outcome outcome, std::string_view path) {
       return Format("The header in %s appears to be correct.\n", path);
     case Outcome::TooLarge:
       return Format("Data block in %s is too large for a wave file header.\n", path);
+    case Outcome::ToEnd:
+      return Format(
+          "Data block in %s is too large for a wave file header; its sizes now say to read to the "
+          "end of the file.\n",
+          path);
     case Outcome::Fixed:
       return Format("Header was fixed successfully in %s.\n", path);
     case Outcome::WriteFailed:

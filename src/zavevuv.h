@@ -29,8 +29,9 @@ enum class Outcome {
   NoTag,        // not a WAVE file, or no data chunk in the first 128 KiB
   Truncated,    // the file ends inside the data chunk's size field
   Correct,      // every size field is right, or valid chunks follow the data
-  TooLarge,     // 4 GiB or more of data and no room reserved for RF64
-  Fixed,        // size fields rewritten and the file closed cleanly
+  TooLarge,     // past 4 GiB, no room for RF64, and none could be made
+  ToEnd,        // past 4 GiB: the 32-bit sizes now say "to the end of the file"
+  Fixed,        // size fields rewritten (or RF64 made) and synced
   WriteFailed,  // the rewrite or the close that follows it failed
 };
 

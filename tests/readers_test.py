@@ -5,6 +5,8 @@
     readers_test.py BINARY sndfile   sndfile-info: sparse 5 GiB RF64, BW64 and JUNK-reserved files
     readers_test.py BINARY taggers   files tagged by id3 and mutagen are left alone; the fact count
                                      of a crashed IMA ADPCM file reads the same in ffprobe and libsndfile
+    readers_test.py BINARY upgrade   sparse 5 GiB RIFF files made RF64 by an inserted block, the
+                                     fallbacks where that cannot be, and inserts cut off part-way
 """
 import os, re, shutil, struct, subprocess, sys, tempfile, wave
 
@@ -12,14 +14,26 @@ tool, reader = sys.argv[1], sys.argv[2]
 if reader == "sndfile" and not shutil.which("sndfile-info"):
     sys.exit(print("SKIPPED: sndfile-info not found (Debian package sndfile-programs)"))
 MUTAGEN = "/usr/bin/python3"  # Debian's python3-mutagen is for the system's interpreter
-if reader == "taggers":
-    missing = [t for t in ("id3", "ffmpeg", "ffprobe", "sndfile-info") if not shutil.which(t)]
+if reader in ("taggers", "upgrade"):
+    missing = [t for t in ("id3", "ffmpeg", "ffprobe", "sndfile-info", "fallocate") if not shutil.which(t)]
     if subprocess.run([MUTAGEN, "-c", "import mutagen"], capture_output=True).returncode != 0:
         missing.append("python3-mutagen")
     if missing:
         sys.exit(print(f"SKIPPED: {', '.join(missing)} not found (.ci/deps installs them)"))
 FIXED, GOOD = "Header was fixed successfully in {}.\n", "The header in {} appears to be correct.\n"
+BIG = "Data block in {} is too large for a wave file header"
+TO_END, TOO_LARGE = BIG + "; its sizes now say to read to the end of the file.\n", BIG + ".\n"
 results = []
+
+
+def run(*cmd):
+    return subprocess.run(cmd, capture_output=True, text=True, check=True).stdout
+
+
+def counts(p, small=True):  # frames as libsndfile, ffprobe and (small PCM RIFF) Python's wave read them
+    sf = re.findall(r"^Frames\s*:\s*(\d+)", run("sndfile-info", p), re.M)
+    ff = run("ffprobe", "-v", "error", "-show_entries", "stream=duration_ts", "-of", "csv=p=0", p)
+    return [int(sf[0]), int(ff)] + ([frames(p)[0]] if small and frames(p) else [])
 
 
 def chunk(cid, body):
@@ -87,14 +101,6 @@ with tempfile.TemporaryDirectory() as tmp:
                 return re.findall(r"^Frames\s*:\s*(\d+)", out, re.M) == [str(big // 4)]
             check(name, path, message, seen)
     if reader == "taggers":
-        def run(*cmd):
-            return subprocess.run(cmd, capture_output=True, text=True, check=True).stdout
-
-        def counts(p):  # frames as libsndfile, ffprobe and (for PCM) Python's wave read them
-            sf = re.findall(r"^Frames\s*:\s*(\d+)", run("sndfile-info", p), re.M)
-            ff = run("ffprobe", "-v", "error", "-show_entries", "stream=duration_ts", "-of", "csv=p=0", p)
-            return [int(sf[0]), int(ff)] + ([frames(p)[0]] if frames(p) else [])
-
         def patch(p, **fields):  # offset: 32-bit value, as a crashed writer leaves them
             with open(p, "r+b") as f:
                 for at, value in fields.values():
@@ -121,5 +127,69 @@ with tempfile.TemporaryDirectory() as tmp:
         patch(path, riff=(4, 0x7FFFF044), fact=(fact + 8, 2118119480), data=(h + 4, 0x7FFFF000))
         check("crashed IMA ADPCM: fact count", path, FIXED,
               lambda: counts(path) == [144414, 144414] and open(path, "rb").read() == before)
+    if reader == "upgrade":
+        if run("stat", "-f", "-c", "%T", tmp).strip() not in ("ext2/ext3", "xfs"):
+            sys.exit(print(f"SKIPPED: {tmp} is not ext4 or XFS, where a block can be inserted"))
+        big, n = 5 << 30, (5 << 30) // 4  # 5 GiB of 16-bit stereo
+        info = chunk(b"LIST", b"INFO" + chunk(b"ISFT", b"Lavf59"))
+        shapes = {"libsndfile": (8, 0, b"", b""), "sox": (0x7FFFF044, 0x7FFFF000, b"", b""),
+                  "ffmpeg": (0xFFFFFFFF, 0xFFFFFFFF, info, b""),
+                  "wrapped, LIST after": ((36 + big + 12) % (1 << 32), big % (1 << 32), b"", chunk(b"LIST", b"INFO"))}
+
+        def make(riff, stored, before=b"", after=b"", lead=b""):  # sparse, a tone at both ends of the audio
+            head = wav(b"RIFF", riff, b"", 2, 2, before, stored, big)
+            with open(path, "wb") as f:
+                f.write(head + b"\x01\x02" * 4096)
+                f.seek(len(head) + big - 8192)
+                f.write(b"\x03\x04" * 4096 + after)
+            return head
+
+        def upgraded(head, after=b""):  # RF64, every frame read, the old file intact after the block
+            with open(path, "rb") as f:
+                new = f.read(1 << 16)
+                b = struct.unpack("<I", new[52:56])[0] + 44
+                f.seek(-8192 - len(after), 2)
+                tail = f.read()
+            h = len(head) - 8
+            return (new[:4] == b"RF64" and new[b + 12:b + h + 4] == head[12:h + 4] and counts(path, False) == [n, n]
+                    and new[b + h + 8:b + h + 16] == b"\x01\x02" * 4 and tail == b"\x03\x04" * 4096 + after)
+
+        for name, (riff, stored, before, after) in shapes.items():
+            head = make(riff, stored, before, after)
+            check(f"{name}: made RF64 in place", path, FIXED, lambda: upgraded(head, after))
+        head = make(8, 0)
+        holder = subprocess.Popen(["sleep", "60"], stdin=open(path, "rb"))  # a writer still at it
+        check("open elsewhere: sizes to the end only", path, TO_END,
+              lambda: open(path, "rb").read(4) == b"RIFF" and counts(path, False)[0] == 0xFFFFFFFF // 4)
+        holder.kill()
+        holder.wait()
+        check("given again: made RF64", path, FIXED, lambda: upgraded(head))
+        # Inserts cut off part-way, as a power cut leaves them.
+        head = make(0xFFFFFFFF, 0xFFFFFFFF)
+        run("fallocate", "--insert-range", "--offset", "0", "--length", "4096", path)
+        check("cut off: the inserted block, no head", path, FIXED, lambda: upgraded(head))
+        os.setxattr(path, "user.zavevuv_32uvo.insert", b"4096 %d" % (len(head) + big))
+        check("cut off: intent left on a whole RF64 file", path, GOOD,
+              lambda: upgraded(head) and not os.listxattr(path))
+        head = make(0xFFFFFFFF, 0xFFFFFFFF)
+        with open(path, "r+b") as f:
+            f.seek(2 << 30)
+            f.write(b"\x05\x06" * (1 << 19))
+        run("fallocate", "--insert-range", "--offset", str((2 << 30) + 4096), "--length", "4096", path)
+        os.setxattr(path, "user.zavevuv_32uvo.insert", b"4096 %d" % (len(head) + big))
+        check("cut off: a hole shifted into the audio", path, FIXED,
+              lambda: upgraded(head) and not os.listxattr(path))
+        if os.geteuid() == 0:  # a tmpfs in a mount namespace of its own: no insert there
+            make(8, 0)
+            said = subprocess.run(["unshare", "--mount", "--propagation", "private", "sh", "-c",
+                                   'mkdir -p "$1/t" && mount -t tmpfs none "$1/t" && head -c 65536 "$2" >"$1/t/t.wav" && '
+                                   'truncate -r "$2" "$1/t/t.wav" && "$0" "$1/t/t.wav" && sndfile-info "$1/t/t.wav"',
+                                   tool, tmp, path],
+                                  capture_output=True, text=True).stdout
+            ok = said.startswith(TO_END.format(tmp + "/t/t.wav")) and f"Frames      : {0xFFFFFFFF // 4}" in said
+            print(f"{'ok' if ok else 'FAIL'}: tmpfs: sizes to the end only")
+            results.append(ok)
+        else:
+            print("SKIPPED: tmpfs fallback (mounting one needs root)")
 print(f"{sum(results)} passed, {len(results) - sum(results)} failed")
 sys.exit(0 if all(results) else 1)

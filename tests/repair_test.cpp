@@ -105,6 +105,7 @@ TEST(Repair, RewritesExactlyTheSizeFieldsThatAreWrong) {
     std::uint64_t length = 0;  // when larger than `in`: zeros follow (sparse)
     std::map<std::uint64_t, std::string> far{};
     std::uint64_t failFrom = ~0ULL;
+    std::uint64_t upgrade = 0;  // the audio an insert would make RF64 of
   } cases[] = {
       // clang-format off
       {"libsndfile", Build({.riff = 8, .stored = 0}), Fixed, {{4, Le32(836)}, {40, Le32(800)}}},
@@ -162,8 +163,18 @@ TEST(Repair, RewritesExactlyTheSizeFieldsThatAreWrong) {
       {"ID3v2 footer, odd audio", Build({.riff = 8, .samples = Tone(801), .stored = 0, .after = kId3v2}),
        Fixed, {{4, Le32(837)}, {40, Le32(801)}}},
       // 4 GiB and more.
-      {"RIFF, length only", Build({.samples = "", .stored = 0}), Fixed,
-       {{4, kFF}, {40, Le32(0xFFFFFFF0)}}, 44 + 0xFFFFFFF0ULL},
+      {"RIFF, length only", Build({.samples = "", .stored = 0}), ToEnd,
+       {{4, kFF}, {40, Le32(0xFFFFFFF0)}}, 44 + 0xFFFFFFF0ULL, {}, ~0ULL, 0xFFFFFFF0},
+      {"libsndfile, 5 GiB", Build({.riff = 8, .samples = "", .stored = 0}), ToEnd, {{4, kFF}, {40, kFF}},
+       k5G, {}, ~0ULL, k5G - 44},
+      {"wrapped, LIST after", Build({.riff = 0x40000018, .samples = "", .stored = 0x40000000}), ToEnd,
+       {{4, kFF}, {40, kFF}}, k5G + 56, {{k5G + 44, Chunk("LIST", "INFO")}}, ~0ULL, k5G},
+      {"to the end already", Build({.riff = 0xFFFFFFFF, .samples = "", .stored = 0xFFFFFFFF}), TooLarge,
+       {}, k5G, {}, ~0ULL, k5G - 44},
+      {"insert, head block cut", "RF64" + std::string(4092, 0) +
+                                 Build({.riff = 0xFFFFFFFF, .samples = "", .stored = 0xFFFFFFFF}), Fixed,
+       {{4, kFF + "WAVE" + wavgen::Ds64(k5G + 4088, k5G - 44, k5G / 2 - 22) + "JUNK" + Le32(4052)}},
+       k5G + 4096},
       {"RIFF, failed read", Build({.samples = "", .stored = 0}), ReadFailed, {}, 1 << 20, {}, 0},
       {"RF64 crashed", Build({.form = "RF64", .riff = 0, .first = ds0, .samples = "", .stored = 0}), Fixed,
        {{4, kFF}, {20, Le64(k5G - 8)}, {28, Le64(k5G - 80)}, {36, Le64(k5G / 2 - 40)}, {76, kFF}}, k5G},
@@ -194,12 +205,13 @@ TEST(Repair, RewritesExactlyTheSizeFieldsThatAreWrong) {
     const MemFile file{c.in, std::max<std::uint64_t>(c.length, c.in.size()), c.far, c.failFrom};
     const zavevuv::Plan plan = file.Decide();
     EXPECT_EQ(plan.outcome, c.outcome);
+    EXPECT_EQ(plan.upgrade && plan.lead == 0 ? plan.upgrade->data : 0, c.upgrade);
     std::string expected = c.in;
     for (const auto& [at, bytes] : c.changes) {
       expected.replace(at, bytes.size(), bytes);
     }
     MemFile once = file;
-    once.Apply(plan.writes);
+    once.Apply(plan);
     EXPECT_EQ(Diff(c.in, once.bytes), Diff(c.in, expected));
     // Torn writes: any subset of the fields in place, or the writes cut off
     // after any byte. The next run makes the same file, and a run after that
@@ -216,19 +228,19 @@ TEST(Repair, RewritesExactlyTheSizeFieldsThatAreWrong) {
       torn.push_back(file);
       torn.back().Apply(some);
     }
-    const auto patches = zavevuv::Coalesce(file.Bytes(), plan.writes);
     std::size_t bytes = 0;
-    for (const auto& patch : patches) {
+    for (const auto& patch : file.Patches(plan.writes, plan.lead, plan.upgrade)) {
       bytes += patch.bytes.size();
     }
-    for (std::size_t cut = 1; cut < bytes; ++cut) {
+    for (std::size_t cut = 1; cut < bytes; cut += cut < 128 ? 1 : 61) {
       torn.push_back(file);
-      torn.back().Apply(plan.writes, cut);
+      torn.back().Apply(plan, cut);
     }
     int incomplete = 0;
     for (MemFile& t : torn) {
-      t.Apply(t.Decide().writes);
-      incomplete += static_cast<int>(t.bytes != once.bytes || !t.Decide().writes.empty());
+      t.Apply(t.Decide());
+      const zavevuv::Plan after = t.Decide();
+      incomplete += static_cast<int>(t.bytes != once.bytes || !after.writes.empty() || after.lead);
     }
     EXPECT_EQ(incomplete, 0) << "torn states left incomplete, of " << torn.size();
   }

@@ -19,13 +19,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include <unistd.h>
 
+#include "files.h"
 #include "memfile.h"
 #include "plan.h"
 #include "zavevuv.h"
@@ -51,11 +50,6 @@ std::string ScratchFile() {
   made = name;
   std::atexit([] { unlink(made.c_str()); });
   return name;
-}
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 std::uint64_t Le32At(const std::string& bytes, std::size_t at) {
@@ -108,13 +102,13 @@ bool MayChange(const std::string& in, const std::string& out, std::size_t i) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const std::string path = ScratchFile();
   const std::string in(reinterpret_cast<const char*>(data), size);
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << in;
+  WriteFile(path, in);
 
   const Outcome outcome = zavevuv::RepairFile(path);
   const std::string message = zavevuv::Message(outcome, path);
   Check(!message.empty() && message.find('\n') == message.size() - 1, "not one message line");
 
-  const std::string out = Slurp(path);
+  const std::string out = ReadFile(path);
   Check(out.size() == in.size(), "length changed");
   // RIFF, RF64, BW64, or an id cut off on its way from RIFF to RF64.
   bool form = in.size() >= 4;
@@ -133,7 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         "wrong message");
 
   const Outcome again = zavevuv::RepairFile(path);
-  Check(Slurp(path) == out, "a second run wrote");
+  Check(ReadFile(path) == out, "a second run wrote");
   const Outcome expected = outcome == Outcome::ToEnd ? Outcome::TooLarge
                            : changed                 ? Outcome::Correct
                                                      : outcome;

@@ -7,12 +7,11 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "files.h"
 #include "wavgen.h"
 
 namespace {
@@ -25,16 +24,6 @@ struct TempDir {
   ~TempDir() { std::filesystem::remove_all(path); }
   std::string operator/(const std::string& name) const { return path + "/" + name; }
 };
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ostringstream bytes;
-  bytes << std::ifstream(path, std::ios::binary).rdbuf();
-  return bytes.str();
-}
 
 std::string Fixed(const std::string& p) { return "Header was fixed successfully in " + p + ".\n"; }
 std::string Good(const std::string& p) {

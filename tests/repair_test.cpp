@@ -55,25 +55,6 @@ std::string Diff(const std::string& a, const std::string& b) {
   return out;
 }
 
-// Tags as taggers append them to any file.
-const std::string kId3v1 = "TAG" + std::string("Big data song").append(125 - 13, '\0');
-const std::string kEnhanced = "TAG+" + std::string(223, 'e');
-std::string Ape(bool header) {
-  const std::string items = Le32(13) + Le32(0) + std::string("Title", 6) + "Big data song";
-  const auto part = [&](std::uint32_t flags) {
-    return "APETAGEX" + Le32(2000) + Le32(static_cast<std::uint32_t>(items.size() + 32)) + Le32(1) +
-           Le32(flags) + std::string(8, '\0');
-  };
-  return (header ? part(0xA0000000) : "") + items + part(header ? 0x80000000 : 0);
-}
-const std::string kId3v2 = std::string("ID3\x04\x00\x10\0\0\0\x18", 10) +
-                           std::string("TIT2\0\0\0\x0E\0\0\x03", 11) + "Big data song" +
-                           std::string("3DI\x04\x00\x10\0\0\0\x18", 10);
-
-// The extension of WAVE_FORMAT_EXTENSIBLE: 24 valid bits, two channels, PCM.
-const std::string kExtensiblePcm = Le16(22) + Le16(24) + Le32(3) + Le16(1) +
-                                   std::string("\0\0\0\0\x10\0\x80\0\0\xAA\0\x38\x9B\x71", 14);
-
 TEST(Repair, RewritesExactlyTheSizeFieldsThatAreWrong) {
   using enum Outcome;
   const std::string pad(1, '\0');
@@ -124,7 +105,7 @@ TEST(Repair, RewritesExactlyTheSizeFieldsThatAreWrong) {
        Fixed, {{4, Le32(150856)}, {150060, Le32(800)}}},
       {"not a WAVE file", "My notes: the data for the session is in the drive.", NoTag},
       {"sox 24-bit stereo", Build({.riff = 0x7FFFF044, .format = 0xFFFE, .channels = 2, .bits = 24,
-                                   .extra = kExtensiblePcm, .before = fact0, .samples = Tone(600),
+                                   .extra = wavgen::kExtensiblePcm, .before = fact0, .samples = Tone(600),
                                    .stored = 0x7FFFF000}), Fixed,
        {{4, Le32(672)}, {68, Le32(100)}, {76, Le32(600)}}},
       // The fact count: the frames the audio holds, where the format tells.
@@ -150,17 +131,17 @@ TEST(Repair, RewritesExactlyTheSizeFieldsThatAreWrong) {
       {"cut in levl", Build({.after = "levl" + Le32(1000) + "peak"}), Correct},
       {"cut in unknown", Build({.after = "abcd" + Le32(100) + "x"}), Fixed, {{40, Le32(809)}}},
       // Tags appended after the form are not audio.
-      {"ID3v1, valid", Build({.after = kId3v1}), Correct},
-      {"ID3v1, crashed", Build({.riff = 8, .stored = 0, .after = kId3v1}), Fixed,
+      {"ID3v1, valid", Build({.after = wavgen::kId3v1}), Correct},
+      {"ID3v1, crashed", Build({.riff = 8, .stored = 0, .after = wavgen::kId3v1}), Fixed,
        {{4, Le32(836)}, {40, Le32(800)}}},
-      {"TAG+ and ID3v1, RIFF counts them", Build({.riff = 1191, .after = kEnhanced + kId3v1}), Correct},
-      {"TAG+ and ID3v1, crashed", Build({.riff = 8, .stored = 0, .after = kEnhanced + kId3v1}), Fixed,
+      {"TAG+ and ID3v1, RIFF counts them", Build({.riff = 1191, .after = wavgen::kEnhanced + wavgen::kId3v1}), Correct},
+      {"TAG+ and ID3v1, crashed", Build({.riff = 8, .stored = 0, .after = wavgen::kEnhanced + wavgen::kId3v1}), Fixed,
        {{4, Le32(836)}, {40, Le32(800)}}},
-      {"APEv2 and ID3v1, after LIST", Build({.after = Chunk("LIST", "INFO") + Ape(true) + kId3v1}), Correct},
-      {"APEv2, crashed", Build({.riff = 0, .stored = 0xFFFFFFFF, .after = Ape(false)}), Fixed,
+      {"APEv2 and ID3v1, after LIST", Build({.after = Chunk("LIST", "INFO") + wavgen::Ape(true) + wavgen::kId3v1}), Correct},
+      {"APEv2, crashed", Build({.riff = 0, .stored = 0xFFFFFFFF, .after = wavgen::Ape(false)}), Fixed,
        {{4, Le32(836)}, {40, Le32(800)}}},
-      {"ID3v2 footer, valid", Build({.after = kId3v2}), Correct},
-      {"ID3v2 footer, odd audio", Build({.riff = 8, .samples = Tone(801), .stored = 0, .after = kId3v2}),
+      {"ID3v2 footer, valid", Build({.after = wavgen::kId3v2}), Correct},
+      {"ID3v2 footer, odd audio", Build({.riff = 8, .samples = Tone(801), .stored = 0, .after = wavgen::kId3v2}),
        Fixed, {{4, Le32(837)}, {40, Le32(801)}}},
       // 4 GiB and more.
       {"RIFF, length only", Build({.samples = "", .stored = 0}), ToEnd,
@@ -219,14 +200,12 @@ TEST(Repair, RewritesExactlyTheSizeFieldsThatAreWrong) {
     ASSERT_LE(plan.writes.size(), 10U);
     std::vector<MemFile> torn;
     for (unsigned mask = 0; mask < 1U << plan.writes.size(); ++mask) {
-      std::vector<zavevuv::FieldWrite> some;
+      torn.push_back(file);
       for (std::size_t i = 0; i < plan.writes.size(); ++i) {
         if ((mask >> i & 1U) != 0) {
-          some.push_back(plan.writes[i]);
+          torn.back().Apply({plan.writes[i]});
         }
       }
-      torn.push_back(file);
-      torn.back().Apply(some);
     }
     std::size_t bytes = 0;
     for (const auto& patch : file.Patches(plan.writes, plan.lead, plan.upgrade)) {

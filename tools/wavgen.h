@@ -50,6 +50,27 @@ inline std::string Tone(std::size_t bytes) {
   return s;
 }
 
+// Tags as taggers append them to any file: ID3v1, an Enhanced TAG+ block,
+// APEv2 (with or without its header) and ID3v2 with a footer.
+inline const std::string kId3v1 = "TAG" + std::string("Big data song").append(125 - 13, '\0');
+inline const std::string kEnhanced = "TAG+" + std::string(223, 'e');
+inline std::string Ape(bool header) {
+  const std::string items = Le32(13) + Le32(0) + std::string("Title", 6) + "Big data song";
+  const auto part = [&](std::uint32_t flags) {
+    return "APETAGEX" + Le32(2000) + Le32(static_cast<std::uint32_t>(items.size() + 32)) + Le32(1) +
+           Le32(flags) + std::string(8, '\0');
+  };
+  return (header ? part(0xA0000000) : "") + items + part(header ? 0x80000000 : 0);
+}
+inline const std::string kId3v2 = std::string("ID3\x04\x00\x10\0\0\0\x18", 10) +
+                                  std::string("TIT2\0\0\0\x0E\0\0\x03", 11) + "Big data song" +
+                                  std::string("3DI\x04\x00\x10\0\0\0\x18", 10);
+
+// The fmt extension of WAVE_FORMAT_EXTENSIBLE: 24 valid bits, two channels, PCM.
+inline const std::string kExtensiblePcm =
+    Le16(22) + Le16(24) + Le32(3) + Le16(1) +
+    std::string("\0\0\0\0\x10\0\x80\0\0\xAA\0\x38\x9B\x71", 14);
+
 struct Wav {
   std::string form = "RIFF";            // or "RF64", "BW64"
   std::optional<std::uint32_t> riff{};  // the RIFF size; default: the real one

@@ -26,13 +26,13 @@ void Decon8(std::uint64_t value, std::span<unsigned char, 8> eightbytes);
 enum class Outcome {
   CannotOpen,   // not a regular file we may read and write
   ReadFailed,   // an I/O error while reading the header
-  NoTag,        // not a WAVE file, or no data chunk in the first 128 KiB
+  NoTag,        // not a WAVE file, no data chunk reached, or cut before the audio
   Truncated,    // the file ends inside the data chunk's size field
-  Correct,      // every size field is right, or valid chunks follow the data
+  Correct,      // every size field is right
   TooLarge,     // past 4 GiB, no room for RF64, and none could be made
   ToEnd,        // past 4 GiB: the 32-bit sizes now say "to the end of the file"
   Fixed,        // size fields rewritten (or RF64 made) and synced
-  WriteFailed,  // the rewrite or the close that follows it failed
+  WriteFailed,  // a write, the sync or the close after them failed
 };
 
 // Checks one file and patches its size fields when they are wrong; prints
@@ -56,9 +56,10 @@ struct FileList {
   bool more = false;               // the list names more than were taken
 };
 
-// Reads a list of names separated by line feeds; a carriage return ending a
-// line is dropped, and empty lines give no name. A WAVE file cannot be read
-// as a list.
+// Reads a list of names separated by line feeds, as a stream: at most `most`
+// names are kept. One carriage return ending a line is dropped, and empty
+// lines give no name. A NUL byte, a line over 4,095 bytes, a WAVE file or a
+// device that acts on being opened cannot be read as a list.
 FileList ReadList(const char* path, std::size_t most = kMaxNames);
 
 // The two things the driver does besides a single repair.

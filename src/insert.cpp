@@ -6,6 +6,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <charconv>
@@ -73,7 +74,8 @@ Room MakeRoom(const Fd& out, const Upgrade& upgrade, std::uint64_t length, blksi
   }
   // The file system's block size; doubled where the insert wants more (ext4
   // with bigalloc needs its cluster size, which neither stat nor statfs tell).
-  std::uint64_t b = std::max<std::uint64_t>(static_cast<std::uint64_t>(blockSize), kMinBlock);
+  std::uint64_t b =
+      std::clamp<std::uint64_t>(static_cast<std::uint64_t>(blockSize), kMinBlock, kMaxBlock);
   for (;;) {
     if (!WriteIntent(out.get(), {b, length})) {
       RemoveIntent(out.get());

@@ -58,6 +58,10 @@ Fd Reopen(const Fd& named, const struct stat& st, const char* path, int flags) {
       (::fstat(fd.get(), &again) != 0 || again.st_dev != st.st_dev || again.st_ino != st.st_ino)) {
     return {};
   }
+  // The inode looked at: reads of a pipe wait again, as through /proc.
+  if (fd && ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK) != 0) {
+    return {};
+  }
   return fd;
 }
 

@@ -803,4 +803,15 @@ std::vector<Patch> Coalesce(std::span<const unsigned char> head,
   return patches;
 }
 
+std::vector<Patch> Writes(std::span<const unsigned char> head, const Plan& plan) {
+  std::vector<Patch> patches;
+  if (plan.lead != 0 && plan.upgrade) {
+    patches.push_back({0, HeadBlock(*plan.upgrade, plan.lead)});
+  }
+  for (Patch& patch : Coalesce(head, plan.writes)) {
+    patches.push_back(std::move(patch));
+  }
+  return patches;
+}
+
 }  // namespace zavevuv

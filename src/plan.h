@@ -83,4 +83,8 @@ struct Patch {
 std::vector<Patch> Coalesce(std::span<const unsigned char> head,
                             std::span<const FieldWrite> writes);
 
+// Everything a plan writes, in the order it is written: an insert's head
+// block, then the fields as Coalesce joins them.
+std::vector<Patch> Writes(std::span<const unsigned char> head, const Plan& plan);
+
 }  // namespace zavevuv

@@ -63,17 +63,15 @@ Outcome RepairOnce(const std::string& path, bool& again) {
     // An append-only file, say: nothing was written.
     return plan.writes.empty() && plan.lead == 0 ? plan.outcome : Outcome::CannotOpen;
   }
-  if (plan.lead != 0 && !WriteAt(out.get(), HeadBlock(*plan.upgrade, plan.lead), 0)) {
-    return Outcome::WriteFailed;
-  }
-  for (const Patch& patch : Coalesce(head, plan.writes)) {
+  const std::vector<Patch> patches = Writes(head, plan);
+  for (const Patch& patch : patches) {
     if (!WriteAt(out.get(), patch.bytes, static_cast<std::int64_t>(patch.at))) {
       return Outcome::WriteFailed;
     }
   }
   // A write the kernel accepted can still be lost when the page cache is
   // flushed (a full or failing disk); only the sync reports that.
-  if ((plan.lead != 0 || !plan.writes.empty()) && !SyncData(out.get())) {
+  if (!patches.empty() && !SyncData(out.get())) {
     return Outcome::WriteFailed;
   }
   if (intent && plan.lead != 0) {

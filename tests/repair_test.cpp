@@ -208,7 +208,7 @@ TEST(Repair, RewritesExactlyTheSizeFieldsThatAreWrong) {
       }
     }
     std::size_t bytes = 0;
-    for (const auto& patch : file.Patches(plan.writes, plan.lead, plan.upgrade)) {
+    for (const auto& patch : zavevuv::Writes(file.Bytes(), plan)) {
       bytes += patch.bytes.size();
     }
     for (std::size_t cut = 1; cut < bytes; cut += cut < 128 ? 1 : 61) {

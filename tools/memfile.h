@@ -8,7 +8,6 @@
 #include <iterator>
 #include <limits>
 #include <map>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -54,25 +53,11 @@ struct MemFile {
   // the order the writes are made, as a write cut off part-way leaves them.
   void Apply(const std::vector<zavevuv::FieldWrite>& writes,
              std::size_t limit = std::numeric_limits<std::size_t>::max()) {
-    Apply(Patches(writes, 0), limit);
+    Apply(zavevuv::Coalesce(Bytes(), writes), limit);
   }
   void Apply(const zavevuv::Plan& plan,
              std::size_t limit = std::numeric_limits<std::size_t>::max()) {
-    Apply(Patches(plan.writes, plan.lead, plan.upgrade), limit);
-  }
-  // The writes of a plan as they go out: the head block of an insert, then
-  // the fields.
-  [[nodiscard]] std::vector<zavevuv::Patch> Patches(
-      const std::vector<zavevuv::FieldWrite>& writes, std::uint64_t lead,
-      const std::optional<zavevuv::Upgrade>& upgrade = std::nullopt) const {
-    std::vector<zavevuv::Patch> patches;
-    if (lead != 0) {
-      patches.push_back({0, zavevuv::HeadBlock(*upgrade, lead)});
-    }
-    for (zavevuv::Patch& patch : zavevuv::Coalesce(Bytes(), writes)) {
-      patches.push_back(std::move(patch));
-    }
-    return patches;
+    Apply(zavevuv::Writes(Bytes(), plan), limit);
   }
   void Apply(const std::vector<zavevuv::Patch>& patches, std::size_t limit) {
     for (const zavevuv::Patch& patch : patches) {

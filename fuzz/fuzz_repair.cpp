@@ -26,7 +26,8 @@
 
 #include "files.h"
 #include "memfile.h"
-#include "plan.h"
+#include "messages.h"
+#include "writes.h"
 #include "zavevuv.h"
 
 namespace {

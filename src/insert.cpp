@@ -16,9 +16,7 @@ namespace zavevuv {
 namespace {
 
 constexpr const char* kIntentName = "user.zavevuv_32uvo.insert";  // "B OLDLENGTH"
-constexpr std::uint64_t kMinBlock = 4096;
-constexpr std::uint64_t kMaxBlock = 0x10000;  // ext4 with bigalloc: its cluster size
-constexpr int kMaxExtents = 1 << 16;          // holes looked at for a cut-off shift
+constexpr int kMaxExtents = 1 << 16;  // holes looked at for a cut-off shift
 
 // A write lease: granted only while no other descriptor of the file is open,
 // and while it is held another process's open waits. A file still being
@@ -86,7 +84,7 @@ Room MakeRoom(const Fd& out, const Upgrade& upgrade, std::uint64_t length, blksi
     }
     if (errno != EINVAL || b >= kMaxBlock) {
       RemoveIntent(out.get());
-      return Room::NotPossible;  // EOPNOTSUPP: btrfs, tmpfs, FAT, NFS, FUSE, ext4 without extents
+      return Room::NotPossible;  // EOPNOTSUPP: this file system cannot insert
     }
     b *= 2;
   }

@@ -10,7 +10,7 @@
 #include <optional>
 
 #include "fd.h"
-#include "plan.h"
+#include "head_block.h"
 
 namespace zavevuv {
 

@@ -10,7 +10,7 @@
 #include <span>
 
 #include "fd.h"
-#include "plan.h"
+#include "format.h"
 #include "zavevuv.h"
 
 namespace zavevuv {

@@ -8,62 +8,90 @@
 
 #include "fd.h"
 #include "insert.h"
+#include "messages.h"
 #include "output.h"
 #include "plan.h"
+#include "writes.h"
 #include "zavevuv.h"
 
 namespace zavevuv {
-
 namespace {
 
-// One look at the file, and what it needs done. `again`: an insert's cut-off
-// shift was taken back, and the file is to be looked at anew.
-Outcome RepairOnce(const std::string& path, bool& again) {
-  again = false;
-  std::optional<RegularFile> file = OpenRegular(path.c_str());
-  if (!file) {
-    return Outcome::CannotOpen;
+// One look at the file: the descriptor, the bytes read and what they need.
+// `decided` is false when the file could not be opened or read; the plan's
+// outcome then says which.
+struct Look {
+  std::optional<RegularFile> file;
+  std::span<const unsigned char> head;
+  Plan plan;
+  bool decided = false;
+};
+
+Look LookAt(const char* path, std::span<unsigned char, kHeadBytes> buffer) {
+  Look look;
+  look.file = OpenRegular(path);
+  if (!look.file) {
+    look.plan.outcome = Outcome::CannotOpen;
+    return look;
   }
-  const int fd = file->fd.get();
-  const auto length = static_cast<std::uint64_t>(file->st.st_size);
-  // On the stack: a heap buffer this large would cost an mmap and a munmap.
-  std::array<unsigned char, kHeadBytes> buffer;
-  const auto got = ReadAt(
-      fd, std::span(buffer).first(static_cast<std::size_t>(std::min(length, kHeadBytes))), 0);
+  const int fd = look.file->fd.get();
+  const auto length = static_cast<std::uint64_t>(look.file->st.st_size);
+  const auto got =
+      ReadAt(fd, buffer.first(static_cast<std::size_t>(std::min(length, kHeadBytes))), 0);
   if (!got) {
-    return Outcome::ReadFailed;
+    look.plan.outcome = Outcome::ReadFailed;
+    return look;
   }
-  const auto head = std::span(buffer).first(*got);  // shorter if the file shrank meanwhile
-  const Plan plan = Decide(head, length, [fd](std::uint64_t offset, std::span<unsigned char> out) {
+  look.head = buffer.first(*got);  // shorter if the file shrank meanwhile
+  look.plan = Decide(look.head, length, [fd](std::uint64_t offset, std::span<unsigned char> out) {
     const auto n = ReadAt(fd, out, static_cast<std::int64_t>(offset));
     return n && *n == out.size();
   });
-  // Only a file past 4 GiB, or with a leading zero block, may carry the
-  // intent of an insert that was cut off.
-  const std::optional<Intent> intent = plan.mayHaveIntent ? ReadIntent(fd) : std::nullopt;
-  if (intent && plan.upgrade && plan.lead == 0) {
-    // The old header at 0 and the intent: the shift may have been cut off.
-    switch (TakeBackShift(*file, path.c_str(), *intent)) {
-      case Shift::TakenBack:
-        again = true;
-        return Outcome::TooLarge;  // for now: the file is looked at anew
-      case Shift::Left:
-        return Outcome::TooLarge;  // never inserted into twice
-      case Shift::NeverMade:
-        break;
-    }
-  } else if (intent && plan.lead == 0) {
-    RemoveIntent(fd);  // an RF64 file: the insert was finished
+  look.decided = true;
+  return look;
+}
+
+// What an intent left by an insert cut off part-way asks first.
+enum class Tidy {
+  GoOn,       // nothing, or the intent was stale and is gone
+  LookAgain,  // the cut-off shift was taken back: the file is as before the insert
+  Leave,      // nothing matches the intent: the file is left as it is
+};
+
+Tidy TidyIntent(Look& look, const char* path, const std::optional<Intent>& intent) {
+  if (!intent) {
+    return Tidy::GoOn;
   }
-  if (plan.outcome != Outcome::Fixed && !plan.upgrade) {
-    return plan.outcome;  // only read: closing quietly loses nothing
+  switch (look.plan.insert) {
+    case Insert::Make:  // the old header at 0: the shift may have been cut off
+      switch (TakeBackShift(*look.file, path, *intent)) {
+        case Shift::TakenBack:
+          return Tidy::LookAgain;
+        case Shift::Left:
+          return Tidy::Leave;  // never inserted into twice
+        case Shift::NeverMade:
+          return Tidy::GoOn;
+      }
+      return Tidy::Leave;
+    case Insert::None:
+      RemoveIntent(look.file->fd.get());  // an RF64 file: the insert was finished
+      return Tidy::GoOn;
+    case Insert::Finish:
+      return Tidy::GoOn;  // removed once the head block is written
   }
-  Fd out = OpenForWriting(*file, path.c_str());
+  return Tidy::GoOn;
+}
+
+// Writes what the plan says, syncs it, and makes room for RF64 where it asks.
+Outcome Write(Look& look, const char* path, const std::optional<Intent>& intent) {
+  const Plan& plan = look.plan;
+  Fd out = OpenForWriting(*look.file, path);
   if (!out) {
     // An append-only file, say: nothing was written.
-    return plan.writes.empty() && plan.lead == 0 ? plan.outcome : Outcome::CannotOpen;
+    return plan.writes.empty() && plan.insert != Insert::Finish ? plan.outcome
+                                                                : Outcome::CannotOpen;
   }
-  const std::vector<Patch> patches = Writes(head, plan);
+  const std::vector<Patch> patches = Writes(look.head, plan);
   for (const Patch& patch : patches) {
     if (!WriteAt(out.get(), patch.bytes, static_cast<std::int64_t>(patch.at))) {
       return Outcome::WriteFailed;
@@ -74,14 +102,15 @@ Outcome RepairOnce(const std::string& path, bool& again) {
   if (!patches.empty() && !SyncData(out.get())) {
     return Outcome::WriteFailed;
   }
-  if (intent && plan.lead != 0) {
+  if (intent && plan.insert == Insert::Finish) {
     RemoveIntent(out.get());
   }
   Outcome outcome = plan.outcome;
-  if (plan.upgrade && plan.lead == 0) {
+  if (plan.insert == Insert::Make) {
     // The sizes say "to the end of the file" now; room for ds64 makes it RF64.
-    static_cast<void>(file->fd.Close());  // only read: the lease wants one descriptor
-    switch (MakeRoom(out, *plan.upgrade, length, file->st.st_blksize)) {
+    static_cast<void>(look.file->fd.Close());  // only read: the lease wants one descriptor
+    const auto length = static_cast<std::uint64_t>(look.file->st.st_size);
+    switch (MakeRoom(out, plan.upgrade, length, look.file->st.st_blksize)) {
       case Room::Made:
         outcome = Outcome::Fixed;
         break;
@@ -94,42 +123,44 @@ Outcome RepairOnce(const std::string& path, bool& again) {
   return out.Close() ? outcome : Outcome::WriteFailed;
 }
 
+// One look at the file, and what it needs done; nothing when the file is to
+// be looked at anew.
+std::optional<Outcome> RepairOnce(const std::string& path) {
+  // On the stack: a heap buffer this large would cost an mmap and a munmap.
+  std::array<unsigned char, kHeadBytes> buffer;
+  Look look = LookAt(path.c_str(), buffer);
+  if (!look.decided) {
+    return look.plan.outcome;
+  }
+  // Only a file past 4 GiB, or with a leading zero block, may carry the
+  // intent of an insert that was cut off.
+  const std::optional<Intent> intent =
+      look.plan.mayHaveIntent ? ReadIntent(look.file->fd.get()) : std::nullopt;
+  switch (TidyIntent(look, path.c_str(), intent)) {
+    case Tidy::LookAgain:
+      return std::nullopt;
+    case Tidy::Leave:
+      return Outcome::TooLarge;
+    case Tidy::GoOn:
+      break;
+  }
+  if (look.plan.outcome != Outcome::Fixed && look.plan.insert == Insert::None) {
+    return look.plan.outcome;  // only read: closing quietly loses nothing
+  }
+  return Write(look, path.c_str(), intent);
+}
+
 }  // namespace
 
 Outcome RepairFile(const std::string& path) {
   if (path.find('\0') != std::string::npos) {
     return Outcome::CannotOpen;  // no file has such a name; a cut one is another file
   }
-  bool again = false;
-  const Outcome outcome = RepairOnce(path, again);
-  return again ? RepairOnce(path, again) : outcome;
-}
-
-std::string Message(Outcome outcome, std::string_view path) {
-  switch (outcome) {
-    case Outcome::CannotOpen:
-      return Format("File called %s cannot be found.\n", path);
-    case Outcome::ReadFailed:
-      return Format("Unable to read header in %s.\n", path);
-    case Outcome::NoTag:
-      return "Cannot find data block in wave file!\n";
-    case Outcome::Truncated:
-      return Format("The header in %s is truncated.\n", path);
-    case Outcome::Correct:
-      return Format("The header in %s appears to be correct.\n", path);
-    case Outcome::TooLarge:
-      return Format("Data block in %s is too large for a wave file header.\n", path);
-    case Outcome::ToEnd:
-      return Format(
-          "Data block in %s is too large for a wave file header; its sizes now say to read to the "
-          "end of the file.\n",
-          path);
-    case Outcome::Fixed:
-      return Format("Header was fixed successfully in %s.\n", path);
-    case Outcome::WriteFailed:
-      return Format("Unable to write data to header in %s.\n", path);
+  // A second look follows only a cut-off shift taken back; it ends the job.
+  if (const std::optional<Outcome> outcome = RepairOnce(path)) {
+    return *outcome;
   }
-  return {};
+  return RepairOnce(path).value_or(Outcome::TooLarge);
 }
 
 void FIX_SIZE(const std::string& path) { Say(Message(RepairFile(path), path)); }

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "memfile.h"
-#include "plan.h"
+#include "writes.h"
 #include "wavgen.h"
 #include "zavevuv.h"
 
@@ -94,16 +94,16 @@ TEST(Repair, RewritesExactlyTheSizeFieldsThatAreWrong) {
       {"ffmpeg, data in LIST", Build({.riff = 0, .before = info, .stored = 0xFFFFFFFF}), Fixed,
        {{4, Le32(h + 800)}, {h + 4, Le32(800)}}},
       {"valid, data in LIST", Build({.before = info}), Correct},
-      {"LIST cut before the audio", Build({.before = info}).substr(0, 70), NoTag},
+      {"LIST cut before the audio", Build({.before = info}).substr(0, 70), NoDataChunk},
       {"bad chunk: probe", Build({.before = "\x01\x02\x03\x04", .stored = 0}), Fixed,
        {{4, Le32(840)}, {44, Le32(800)}}},
       {"tag at 131072", Build({.before = "\x01\x02\x03\x04" + std::string(131032, 0), .stored = 0}),
        Fixed, {{4, Le32(131872)}, {131076, Le32(800)}}},
-      {"probe past the window", Build({.before = "\x01\x02\x03\x04" + std::string(131034, 0)}), NoTag},
-      {"tag at an odd offset", "RIFF" + Le32(0) + "WAVEx" + "data" + Le32(0) + "abcd", NoTag},
+      {"probe past the window", Build({.before = "\x01\x02\x03\x04" + std::string(131034, 0)}), NoDataChunk},
+      {"tag at an odd offset", "RIFF" + Le32(0) + "WAVEx" + "data" + Le32(0) + "abcd", NoDataChunk},
       {"data at 150 kB, walked", Build({.riff = 0xFFFFFFFF, .before = comment, .stored = 0xFFFFFFFF}),
        Fixed, {{4, Le32(150856)}, {150060, Le32(800)}}},
-      {"not a WAVE file", "My notes: the data for the session is in the drive.", NoTag},
+      {"not a WAVE file", "My notes: the data for the session is in the drive.", NoDataChunk},
       {"sox 24-bit stereo", Build({.riff = 0x7FFFF044, .format = 0xFFFE, .channels = 2, .bits = 24,
                                    .extra = wavgen::kExtensiblePcm, .before = fact0, .samples = Tone(600),
                                    .stored = 0x7FFFF000}), Fixed,
@@ -186,7 +186,7 @@ TEST(Repair, RewritesExactlyTheSizeFieldsThatAreWrong) {
     const MemFile file{c.in, std::max<std::uint64_t>(c.length, c.in.size()), c.far, c.failFrom};
     const zavevuv::Plan plan = file.Decide();
     EXPECT_EQ(plan.outcome, c.outcome);
-    EXPECT_EQ(plan.upgrade && plan.lead == 0 ? plan.upgrade->data : 0, c.upgrade);
+    EXPECT_EQ(plan.insert == zavevuv::Insert::Make ? plan.upgrade.data : 0, c.upgrade);
     std::string expected = c.in;
     for (const auto& [at, bytes] : c.changes) {
       expected.replace(at, bytes.size(), bytes);
@@ -219,7 +219,7 @@ TEST(Repair, RewritesExactlyTheSizeFieldsThatAreWrong) {
     for (MemFile& t : torn) {
       t.Apply(t.Decide());
       const zavevuv::Plan after = t.Decide();
-      incomplete += static_cast<int>(t.bytes != once.bytes || !after.writes.empty() || after.lead);
+      incomplete += static_cast<int>(t.bytes != once.bytes || !after.writes.empty() || after.insert == zavevuv::Insert::Finish);
     }
     EXPECT_EQ(incomplete, 0) << "torn states left incomplete, of " << torn.size();
   }

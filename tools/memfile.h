@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "plan.h"
+#include "writes.h"
 
 // A file of `length` bytes whose first bytes.size() bytes are `bytes`, with
 // the runs of `far` at their offsets further on; the rest reads as zeros, as

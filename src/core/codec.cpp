@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// Size fields are little-endian whatever the processor's byte order, so both
-// directions work byte by byte with arithmetic.
-#include "zavevuv.h"
+// Both directions work byte by byte with arithmetic, so the result is the
+// same on any processor.
+#include "codec.h"
 
 namespace zavevuv {
 
@@ -33,6 +33,22 @@ std::uint64_t Assem8(std::span<const unsigned char, 8> eightbytes) {
 void Decon8(std::uint64_t value, std::span<unsigned char, 8> eightbytes) {
   Decon4(static_cast<std::int64_t>(value & 0xFFFFFFFFU), eightbytes.first<4>());
   Decon4(static_cast<std::int64_t>(value >> 32U), eightbytes.last<4>());
+}
+
+std::uint64_t Assem2(std::span<const unsigned char, 2> twobytes) {
+  return twobytes[0] | static_cast<std::uint64_t>(twobytes[1]) << 8U;
+}
+
+std::array<unsigned char, 4> Decon4(std::uint64_t value) {
+  std::array<unsigned char, 4> out{};
+  Decon4(static_cast<std::int64_t>(value), out);
+  return out;
+}
+
+std::array<unsigned char, 8> Decon8(std::uint64_t value) {
+  std::array<unsigned char, 8> out{};
+  Decon8(value, out);
+  return out;
 }
 
 }  // namespace zavevuv

@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: MIT
+// The chunks before the audio: the walk from offset 12 to the data chunk,
+// what it learns of the format on the way, and the frames a format holds.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "file_bytes.h"
+#include "format.h"
+
+namespace zavevuv {
+
+// What the walk over the chunks before the audio found.
+struct Layout {
+  std::optional<std::uint64_t> dataChunk;  // h: where "data" starts
+  bool cutBefore = false;                  // the file ends inside a chunk before the audio
+  Id first{};                              // the chunk at 12, when it parsed
+  std::uint64_t firstSize = 0;
+  bool roomFor64 = false;    // that chunk is ds64 or JUNK (or cut between them), 28 bytes or more
+  std::uint64_t format = 0;  // from the fmt chunk passed, if any
+  std::uint64_t blockAlign = 0;
+  std::uint64_t perBlock = 0;           // ADPCM samples per block
+  std::optional<std::uint64_t> factAt;  // the fact chunk's sample count
+};
+
+// Follows the chunks from offset 12 to the data chunk. Text inside a chunk
+// that parsed is never taken for "data". Where the chunk structure breaks,
+// the first "data" at an even offset up to the probe's end is taken: a
+// writer may still have left the data chunk intact.
+Layout Walk(FileBytes& file);
+
+// The frames that `data` bytes of audio hold, where the format tells.
+std::optional<std::uint64_t> Frames(const Layout& layout, std::uint64_t data);
+
+}  // namespace zavevuv

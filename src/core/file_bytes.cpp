@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: MIT
+#include "file_bytes.h"
+
+#include <algorithm>
+
+namespace zavevuv {
+
+FileBytes::FileBytes(std::span<const unsigned char> head, std::uint64_t length,
+                     const ReadMore& more)
+    : head_(head.first(static_cast<std::size_t>(std::min<std::uint64_t>(head.size(), kHeadBytes)))),
+      length_(length),
+      more_(more) {}
+
+bool FileBytes::Read(std::uint64_t at, std::span<unsigned char> out) {
+  const std::uint64_t n = out.size();
+  if (at > length_ || n > length_ - at) {
+    return false;
+  }
+  if (InHead(at, n)) {
+    std::ranges::copy(Head(at, n), out.begin());
+    return true;
+  }
+  if (at < blockAt_ || at + n > blockAt_ + blockLength_) {
+    const std::uint64_t start = std::min(at, length_ > kBlock ? length_ - kBlock : 0);
+    blockAt_ = start;
+    blockLength_ = std::min(kBlock, length_ - start);
+    if (!more_ || !more_(start, std::span(block_).first(blockLength_))) {
+      blockLength_ = 0;
+      failed_ = true;
+      return false;
+    }
+  }
+  std::copy_n(block_.begin() + static_cast<std::ptrdiff_t>(at - blockAt_), n, out.begin());
+  return true;
+}
+
+}  // namespace zavevuv

@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: MIT
+// The bytes of one file as the decision sees them: its first bytes in memory,
+// anything further on request through a callback, a block at a time. The
+// decision never holds a descriptor.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+
+#include "format.h"
+
+namespace zavevuv {
+
+// The probe for "data" looks no further than this offset.
+inline constexpr std::uint64_t kProbeEnd = 0x20000;
+// The file's first bytes, read at once: every chunk header that usually comes
+// before the data chunk, and "data" itself at the probe's end.
+inline constexpr std::uint64_t kHeadBytes = kProbeEnd + 4;
+
+// Reads exactly out.size() bytes at `offset`, past the head; false when it
+// cannot. Only chunk headers past the head, the chunks after the audio and
+// the tags appended to the file are read this way, in blocks of 64 KiB.
+using ReadMore = std::function<bool(std::uint64_t offset, std::span<unsigned char> out)>;
+
+class FileBytes {
+ public:
+  // A file of `length` bytes whose first bytes are `head` (past kHeadBytes
+  // ignored).
+  FileBytes(std::span<const unsigned char> head, std::uint64_t length, const ReadMore& more);
+
+  [[nodiscard]] std::uint64_t Length() const { return length_; }
+  // Whether a read past the head failed: nothing may then be decided.
+  [[nodiscard]] bool Failed() const { return failed_; }
+  [[nodiscard]] bool InHead(std::uint64_t at, std::uint64_t n) const {
+    return at + n <= head_.size();
+  }
+  // `n` bytes at `at`; only for bytes InHead.
+  [[nodiscard]] std::span<const unsigned char> Head(std::uint64_t at, std::uint64_t n) const {
+    return head_.subspan(static_cast<std::size_t>(at), static_cast<std::size_t>(n));
+  }
+  template <std::size_t N>
+  [[nodiscard]] std::span<const unsigned char, N> Head(std::uint64_t at) const {
+    return head_.subspan(static_cast<std::size_t>(at)).first<N>();
+  }
+  [[nodiscard]] bool Is(std::uint64_t at, const Id& id) const {
+    return InHead(at, 4) && IsId(Head(at, 4), id);
+  }
+  // Exactly out.size() bytes at `at`, all within the file. Bytes past the
+  // head come from a block of up to 64 KiB read at once; near the end the
+  // block is the file's last 64 KiB, so the tags and a chain of small chunks
+  // there cost one read.
+  bool Read(std::uint64_t at, std::span<unsigned char> out);
+
+ private:
+  static constexpr std::size_t kBlock = 0x10000;
+  std::span<const unsigned char> head_;
+  std::uint64_t length_;
+  const ReadMore& more_;
+  std::array<unsigned char, kBlock> block_;  // on the stack, as the head is: no allocation
+  std::uint64_t blockAt_ = 0;
+  std::size_t blockLength_ = 0;
+  bool failed_ = false;
+};
+
+}  // namespace zavevuv

@@ -1,0 +1,53 @@
+// SPDX-License-Identifier: MIT
+// What a WAVE file's header needs, decided from the bytes read and the file's
+// length alone. The decision does no I/O: the repair reads, asks, and writes
+// what the plan says; the tests and the fuzzer check plans directly.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "file_bytes.h"
+#include "head_block.h"
+#include "outcome.h"
+
+namespace zavevuv {
+
+// One field to store: the first `width` bytes (4 or 8) of `bytes` at `at`.
+struct FieldWrite {
+  std::uint64_t at = 0;
+  std::array<unsigned char, 8> bytes{};
+  std::size_t width = 4;
+};
+
+// What the plan asks of an insert at the file's start.
+enum class Insert {
+  None,    // no insert: the fields are all there is to write
+  Make,    // past 4 GiB without room for ds64: the fields say "to the end of the
+           // file" (TooLarge or ToEnd); inserting a head block makes it RF64
+  Finish,  // an insert whose head block was never written, or not whole: the
+           // file starts with `block` zero bytes, then the old header; the head
+           // block goes there before the fields (Fixed)
+};
+
+// The outcome for one file and, for Fixed and ToEnd only, the fields that
+// change, in the order of their offsets.
+struct Plan {
+  Outcome outcome = Outcome::NoDataChunk;
+  std::vector<FieldWrite> writes;
+  Insert insert = Insert::None;
+  Upgrade upgrade;          // Make and Finish: the sizes the RF64 file states
+  std::uint64_t block = 0;  // Finish: B, where the old header now starts
+  // An insert cut off part-way may have left its intent on the file: Finish,
+  // Make where the sizes already say "to the end", and an RF64 file past 4 GiB.
+  bool mayHaveIntent = false;
+};
+
+// The plan for a file of `length` bytes whose first min(length, kHeadBytes)
+// bytes are `head` (more is ignored).
+Plan Decide(std::span<const unsigned char> head, std::uint64_t length, const ReadMore& more);
+
+}  // namespace zavevuv

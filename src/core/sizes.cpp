@@ -1,0 +1,259 @@
+// SPDX-License-Identifier: MIT
+// The decision, in phases: what the look found (Examine), the sizes the
+// header states (StatedSizes), where the audio and the form end
+// (WhereAudioEnds), the counts and the RIFF size that follow from them, and
+// the fields of the file's form (RIFF, RIFF past 4 GiB, RF64 and BW64).
+#include "sizes.h"
+
+#include <algorithm>
+#include <variant>
+
+#include "after_audio.h"
+#include "changes.h"
+#include "chunks.h"
+#include "codec.h"
+#include "tags.h"
+
+namespace zavevuv {
+namespace {
+
+constexpr std::uint64_t kWrap = 0x100000000;  // 2^32: a wrapped size lacks multiples of it
+
+// What the look found: the data chunk and how its sizes are kept.
+struct Facts {
+  Form form = Form::None;
+  Layout layout;
+  std::uint64_t h = 0;                      // where "data" starts
+  std::uint64_t firstSample = 0;            // h + 8
+  std::array<unsigned char, 4> dataSize{};  // its 32-bit size as read
+  std::uint64_t toEnd = 0;                  // the bytes from the first sample on
+  bool fits32 = false;                      // the audio and the form fit 32-bit fields
+  bool wide = false;                        // the sizes are kept in ds64
+  bool hasDs64 = false;                     // and ds64 is there already
+};
+
+// Where the audio ends, and the form.
+struct Audio {
+  std::uint64_t stored = 0;  // the stated size that the look went by
+  std::uint64_t data = 0;    // the audio's true bytes
+  Ending ending;
+};
+
+// The frames the audio holds, and one fewer where a pad byte is counted.
+struct Counts {
+  std::optional<std::uint64_t> frames;
+  std::optional<std::uint64_t> unpadded;
+};
+
+std::variant<Outcome, Facts> Examine(FileBytes& file, Form form) {
+  if (form == Form::None) {
+    return Outcome::NoDataChunk;  // not a WAVE file: never written
+  }
+  Facts facts;
+  facts.form = form;
+  facts.layout = Walk(file);
+  const Layout& layout = facts.layout;
+  if (file.Failed()) {
+    return Outcome::ReadFailed;
+  }
+  // An id at 0 cut off on its way to RF64 is ours, and only where ds64 has room.
+  if (!layout.dataChunk || layout.cutBefore || (form == Form::Torn && !layout.roomFor64)) {
+    return Outcome::NoDataChunk;
+  }
+  facts.h = *layout.dataChunk;
+  facts.firstSample = facts.h + 8;
+  const std::uint64_t length = file.Length();
+  if (facts.firstSample > length) {
+    return Outcome::Truncated;
+  }
+  if (!file.Read(facts.h + 4, facts.dataSize)) {
+    return Outcome::ReadFailed;
+  }
+  facts.toEnd = length - facts.firstSample;
+  facts.fits32 = facts.toEnd <= kMax32 && length - 8 <= kMax32;
+  // RF64 and BW64 keep their sizes in ds64. A RIFF file that no 32-bit field
+  // can describe becomes RF64 where its writer reserved the room, and so does
+  // one whose upgrade was cut off part-way.
+  facts.wide = layout.roomFor64 && (form != Form::Riff || !facts.fits32);
+  facts.hasDs64 = facts.wide && layout.first == kDs64;
+  return facts;
+}
+
+// The stated audio: from ds64 where it is, else the 32-bit field. A ds64
+// data size of 0 is one not written yet, as writers reserve it; and an
+// upgrade cut off before ds64's data size was written leaves the true size
+// in the 32-bit field still, so that is tried too.
+std::vector<std::uint64_t> StatedSizes(const FileBytes& file, const Facts& facts) {
+  const auto size32 = static_cast<std::uint64_t>(Assem4(facts.dataSize));
+  std::vector<std::uint64_t> stated;
+  if (facts.hasDs64 && Assem8(file.Head<8>(kDs64DataSize)) != 0) {
+    stated.push_back(Assem8(file.Head<8>(kDs64DataSize)));
+  }
+  if (!facts.hasDs64 || (size32 != kMax32 && (stated.empty() || size32 != stated.front()))) {
+    stated.push_back(size32);
+    // Past 4 GiB a writer may have stored the size modulo 2^32: where chunks
+    // or tags follow one of its unwrapped values, the audio ends there.
+    for (std::uint64_t unwrapped = size32 + kWrap; !facts.hasDs64 && unwrapped <= facts.toEnd;
+         unwrapped += kWrap) {
+      stated.push_back(unwrapped);
+    }
+  }
+  return stated;
+}
+
+// Where the audio and the form end. Tags appended to the file are never
+// audio; they are looked for unless the stated audio (and its pad byte)
+// reaches the end of the file, as in almost every correct file. The first
+// stated size followed by the form's end or a chain of chunks is the one.
+std::optional<Audio> WhereAudioEnds(FileBytes& file, const Facts& facts,
+                                    std::span<const std::uint64_t> stated) {
+  Audio audio;
+  audio.stored = stated.empty() ? 0 : stated.front();
+  const bool reachesEnd = !stated.empty() && audio.stored <= facts.toEnd &&
+                          facts.toEnd - audio.stored <= (audio.stored & 1U);
+  const std::vector<std::uint64_t> ends =
+      reachesEnd ? std::vector{file.Length()} : FormEnds(file, facts.firstSample);
+  for (const std::uint64_t size : stated) {
+    if (size <= facts.toEnd) {
+      audio.ending = AfterStated(file, facts.firstSample, size, ends);
+      if (audio.ending.tail != Tail::Other) {
+        audio.stored = size;
+        break;
+      }
+    }
+  }
+  if (audio.ending.tail == Tail::Unreadable || file.Failed()) {
+    return std::nullopt;
+  }
+  audio.data = audio.stored;
+  if (audio.ending.tail == Tail::Other) {
+    audio.ending.formEnd = ends.back();
+    audio.data = audio.ending.formEnd - facts.firstSample;
+    audio.ending.unpadded = (audio.data & 1U) != 0;
+  }
+  return audio;
+}
+
+// The RIFF size is the form's end less 8; the pad byte a form lacks at its
+// end may be counted, and so may tags appended after it. A copy cut inside
+// its trailing chunks keeps any size that covers the audio.
+struct RiffSize {
+  const Facts& facts;
+  const Audio& audio;
+  std::uint64_t length;
+
+  [[nodiscard]] bool Cut() const { return audio.ending.tail == Tail::Cut; }
+  [[nodiscard]] std::uint64_t Want() const { return Cut() ? length - 8 : audio.ending.formEnd - 8; }
+  [[nodiscard]] bool Ok(std::uint64_t value) const {
+    const Ending& ending = audio.ending;
+    return Cut()
+               ? value >= facts.firstSample + audio.stored - 8
+               : value == ending.formEnd - 8 || (ending.unpadded && value == ending.formEnd - 7) ||
+                     (ending.formEnd < length && value == length - 8);
+  }
+};
+
+// A RIFF file (or RF64 without ds64) whose sizes fit 32 bits.
+Plan PlanRiff(const FileBytes& file, const Facts& facts, const Audio& audio, const RiffSize& riff,
+              Changes changes) {
+  if (facts.form == Form::Riff &&
+      !riff.Ok(static_cast<std::uint64_t>(Assem4(file.Head<4>(kRiffSize))))) {
+    changes.Want(kRiffSize, file.Head(kRiffSize, 4), Decon4(std::min(riff.Want(), kMax32)));
+  }
+  changes.Want(facts.h + 4, facts.dataSize, Decon4(audio.data));
+  return std::move(changes).Done();
+}
+
+// A RIFF file past 4 GiB without room for ds64: both sizes say "to the end
+// of the file" (a data size that fits is kept), and a block inserted at the
+// start can make it RF64. Where both already say so, an insert may have been
+// cut off part-way.
+Plan PlanPastRiff(const FileBytes& file, const Facts& facts, const Audio& audio,
+                  const Counts& counts, Changes changes) {
+  if (facts.form != Form::Riff) {
+    return Only(Outcome::TooLarge);  // RF64 or BW64 without ds64 at 12
+  }
+  const auto size32 = static_cast<std::uint64_t>(Assem4(facts.dataSize));
+  const bool saysToEnd = Assem4(file.Head<4>(kRiffSize)) == kMax32 && size32 == kMax32;
+  changes.Want(kRiffSize, file.Head(kRiffSize, 4), Decon4(kMax32));
+  changes.Want(facts.h + 4, facts.dataSize, Decon4(std::min(audio.data, kMax32)));
+  Plan plan = std::move(changes).Done();
+  plan.outcome = plan.writes.empty() ? Outcome::TooLarge : Outcome::ToEnd;
+  plan.insert = Insert::Make;
+  plan.upgrade = Upgrade{audio.ending.formEnd, audio.data, counts.frames.value_or(0)};
+  plan.mayHaveIntent = saysToEnd;
+  return plan;
+}
+
+// RF64 or BW64 with ds64 at 12, or a RIFF file made so: the 32-bit sizes say
+// 0xFFFFFFFF and ds64 holds the true ones.
+Plan PlanWide(const FileBytes& file, const Facts& facts, const Audio& audio, const RiffSize& riff,
+              const Counts& counts, Changes changes) {
+  if (facts.form != Form::Wide) {
+    changes.Want(kFormId, file.Head(kFormId, 4), kRf64);  // BW64 stays BW64
+  }
+  changes.Want(kRiffSize, file.Head(kRiffSize, 4), Decon4(kMax32));
+  changes.Want(kFirstChunk, file.Head(kFirstChunk, 4), kDs64);
+  if (!riff.Ok(Assem8(file.Head<8>(kDs64RiffSize)))) {
+    changes.Want(kDs64RiffSize, file.Head(kDs64RiffSize, 8), Decon8(riff.Want()));
+  }
+  changes.Want(kDs64DataSize, file.Head(kDs64DataSize, 8), Decon8(audio.data));
+  if (counts.frames) {
+    changes.Size(kDs64Samples, file.Head(kDs64Samples, 8), {counts.frames, counts.unpadded});
+  } else if (!facts.hasDs64) {
+    changes.Want(kDs64Samples, file.Head(kDs64Samples, 8), Decon8(0));
+  }
+  // The table: entries of 12 bytes after the four fields, as many as fit.
+  const auto entries = static_cast<std::uint64_t>(Assem4(file.Head<4>(kDs64Table)));
+  if (!facts.hasDs64 || kDs64Body + kDs64Entry * entries > facts.layout.firstSize) {
+    changes.Want(kDs64Table, file.Head(kDs64Table, 4), Decon4(std::uint64_t{0}));
+  }
+  changes.Size(facts.h + 4, facts.dataSize, {kMax32, audio.data});
+  Plan plan = std::move(changes).Done();
+  plan.mayHaveIntent = facts.form == Form::Wide && !facts.fits32;  // an intent outlived its insert
+  return plan;
+}
+
+std::optional<std::uint64_t> Cap32(std::optional<std::uint64_t> value) {
+  return value ? std::optional(std::min(*value, kMax32)) : std::nullopt;
+}
+
+}  // namespace
+
+Plan PlanSizes(std::span<const unsigned char> head, std::uint64_t length, const ReadMore& more) {
+  FileBytes file(head, length, more);
+  auto examined = Examine(file, FormOf(head));
+  if (const Outcome* outcome = std::get_if<Outcome>(&examined)) {
+    return Only(*outcome);
+  }
+  const Facts& facts = std::get<Facts>(examined);
+  const std::optional<Audio> audio = WhereAudioEnds(file, facts, StatedSizes(file, facts));
+  if (!audio) {
+    return Only(Outcome::ReadFailed);
+  }
+  const RiffSize riff{facts, *audio, length};
+  // The fact chunk's sample count: the frames the audio holds. One short of
+  // the count by a pad byte that the data size includes is right too.
+  const std::uint64_t data = audio->data;
+  const Counts counts{Frames(facts.layout, data),
+                      data > 0 && data % 2 == 0 ? Frames(facts.layout, data - 1) : std::nullopt};
+  Changes changes;
+  std::array<unsigned char, 4> fact{};
+  if (facts.layout.factAt && counts.frames && file.Read(*facts.layout.factAt, fact)) {
+    changes.Size(*facts.layout.factAt, fact,
+                 {Cap32(counts.frames), Cap32(counts.unpadded),
+                  facts.wide ? std::optional(kMax32) : std::nullopt});
+  }
+  if (file.Failed()) {
+    return Only(Outcome::ReadFailed);
+  }
+  if (!facts.wide && (data > kMax32 || riff.Want() > kMax32)) {
+    return PlanPastRiff(file, facts, *audio, counts, std::move(changes));
+  }
+  if (!facts.wide) {
+    return PlanRiff(file, facts, *audio, riff, std::move(changes));
+  }
+  return PlanWide(file, facts, *audio, riff, counts, std::move(changes));
+}
+
+}  // namespace zavevuv

@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: MIT
 # cmake -DDIR=src/core -P pure_core.cmake: fails when a file of the core
 # includes anything but the C++ standard library and the core's own headers.
+cmake_minimum_required(VERSION 3.25)
 file(GLOB sources ${DIR}/*.h ${DIR}/*.cpp)
 set(standard algorithm array cstddef cstdint functional initializer_list optional span
     string_view variant vector)

@@ -13,8 +13,9 @@
 //   - Exactly one message line is reported, "Header was fixed successfully"
 //     exactly when the file changed.
 //   - A second run writes nothing. A run after a torn write, one that left
-//     any part of the plan's fields in place or stopped after any byte, ends
-//     at the same bytes.
+//     any part of the plan's fields in place or stopped after any byte (but
+//     inside a size field), ends at the same bytes, and a run after that
+//     writes nothing.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -27,6 +28,7 @@
 #include "files.h"
 #include "memfile.h"
 #include "messages.h"
+#include "torn.h"
 #include "writes.h"
 #include "zavevuv.h"
 
@@ -139,35 +141,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Not for an upgrade over a JUNK body that was not zero: once ds64 stands
   // at 12, such bytes read as its sizes, and may name a layout of their own
   // (a data size after which chunk-like audio bytes parse as a chain).
-  const zavevuv::Plan plan = MemFile{in}.Decide();
+  const MemFile file{in};
+  const zavevuv::Plan plan = file.Decide();
   if (std::ranges::any_of(plan.writes, [](const auto& write) { return write.at == 12; }) &&
       in.find_first_not_of('\0', 20) < 48) {
     return 0;
   }
-  MemFile torn{in};
   const unsigned subset = size > 0 ? data[size - 1] : 0U;
-  for (std::size_t i = 0; i < plan.writes.size(); ++i) {
-    if ((subset >> (i % 8) & 1U) != 0) {
-      torn.Apply({plan.writes[i]});
-    }
-  }
-  torn.Apply(torn.Decide().writes);
-  Check(torn.bytes == out, "a run after a torn write ends elsewhere");
-  // A cut inside a size field leaves a count no writer wrote, which may name
-  // a layout of its own where the audio holds chunk-like bytes; cuts at the
-  // fields' edges and inside the ids are checked.
+  Check(torn::Completes(torn::WithFields(file, plan, subset * 0x01010101U), out),
+        "a run after a torn write ends elsewhere");
   const std::size_t limit = size > 1 ? (data[size - 2] | subset << 8U) % 128 : 0;
-  std::size_t left = limit, end = 0;  // end: the offset after the last byte written
-  for (const auto& patch : zavevuv::Coalesce(MemFile{in}.Bytes(), plan.writes)) {
-    end = left > 0 ? patch.at + std::min(left, patch.bytes.size()) : end;
-    left -= std::min(left, patch.bytes.size());
-  }
-  const bool inField = std::ranges::any_of(plan.writes, [&](const auto& write) {
-    return write.at != 0 && write.at != 12 && write.at < end && end < write.at + write.width;
-  });
-  MemFile cut{in};
-  cut.Apply(plan.writes, limit);
-  cut.Apply(cut.Decide().writes);
-  Check(inField || cut.bytes == out, "a run after a write cut short ends elsewhere");
+  Check(torn::InsideField(file, plan, limit) ||
+            torn::Completes(torn::CutAfter(file, plan, limit), out),
+        "a run after a write cut short ends elsewhere");
   return 0;
 }

@@ -1,0 +1,389 @@
+// SPDX-License-Identifier: MIT
+// The decision, on files held in memory: which fields a plan writes, and that
+// every state a write cut off part-way can leave is finished by the next run.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "codec.h"
+#include "memfile.h"
+#include "torn.h"
+#include "wavgen.h"
+#include "writes.h"
+
+using wavgen::Build;
+using wavgen::Chunk;
+using wavgen::Le16;
+using wavgen::Le32;
+using wavgen::Le64;
+using wavgen::Tone;
+using zavevuv::Outcome;
+
+namespace {
+
+TEST(Codec, ConvertsBothWaysAndKeepsTheLow32Bits) {
+  using Bytes = std::array<unsigned char, 4>;
+  EXPECT_EQ(zavevuv::Assem4(Bytes{0x80, 0x81, 0x82, 0x83}), 2206368128);
+  // Every byte position with many values; 4 GiB more stores the same bytes.
+  for (std::int64_t v = 0; v <= 0xFFFFFFFF; v += 65521) {
+    Bytes out{}, wrapped{};
+    zavevuv::Decon4(v, out);
+    zavevuv::Decon4(v + 0x100000000, wrapped);
+    ASSERT_TRUE(zavevuv::Assem4(out) == v && wrapped == out) << v;
+  }
+}
+
+constexpr std::uint64_t k5G = 5ULL << 30U;  // sparse: zeros after the header
+const std::string kFF = Le32(0xFFFFFFFF);
+
+// The runs of bytes in which `b` differs from `a`, as "@offset:hex" lines.
+std::string Diff(const std::string& a, const std::string& b) {
+  std::string out;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i]) {
+      out += (out.empty() || out.back() == '\n' ? "@" + std::to_string(i) + ":" : "");
+      std::array<char, 3> hex{};
+      std::snprintf(hex.data(), hex.size(), "%02x", static_cast<unsigned char>(b[i]));
+      out += hex.data();
+      if (i + 1 == a.size() || a[i + 1] == b[i + 1]) {
+        out += '\n';
+      }
+    }
+  }
+  return out;
+}
+
+struct Row {
+  const char* name;
+  std::string in;
+  Outcome outcome;
+  std::vector<std::pair<std::uint64_t, std::string>> changes{};  // offset, new bytes
+  std::uint64_t length = 0;  // when larger than `in`: zeros follow (sparse)
+  std::map<std::uint64_t, std::string> far{};
+  std::uint64_t failFrom = ~0ULL;  // reads past the head from here on fail
+  std::uint64_t upgrade = 0;       // the audio an insert would make RF64 of
+};
+
+// The shapes writers leave, with the fields a repair rewrites.
+std::vector<Row> Rows() {
+  using enum Outcome;
+  const std::string pad(1, '\0');
+  // ffmpeg's metadata before the audio: "data" at an even offset inside it.
+  const std::string info =
+      Chunk("LIST", "INFO" + Chunk("INAM", std::string("Big data", 9)) + Chunk("ISFT", "Lavf59"));
+  const auto h = static_cast<std::uint32_t>(36 + info.size());
+  // IMA ADPCM without the fmt extension: no samples per block, no frame count.
+  const std::string adpcm =
+      Chunk("fmt ", Le16(0x11) + Le16(1) + Le32(8000) + Le32(4055) + Le16(256) + Le16(4));
+  const std::string ds0 = wavgen::Ds64(0, 0, 0), junk = wavgen::kJunk28;
+  const std::string fact0 = Chunk("fact", Le32(0)), factBig = Chunk("fact", Le32(2118119480));
+  std::string labels;
+  for (std::uint32_t i = 0; i < 70; ++i) {
+    labels += Chunk("labl", Le32(i) + "x");
+  }
+  const std::string comment = Chunk("LIST", "INFO" + Chunk("ICMT", std::string(150000, 'c')));
+  const std::string broken = "\x01\x02\x03\x04";
+  const std::string toEnd = Build({.riff = 0xFFFFFFFF, .samples = "", .stored = 0xFFFFFFFF});
+  // The fields an upgrade of a sparse 5 GiB 16-bit mono recording writes.
+  const std::vector<std::pair<std::uint64_t, std::string>> upgraded = {{0, "RF64"},
+                                                                       {4, kFF},
+                                                                       {12, "ds64"},
+                                                                       {20, Le64(k5G - 8)},
+                                                                       {28, Le64(k5G - 80)},
+                                                                       {36, Le64(k5G / 2 - 40)},
+                                                                       {76, kFF}};
+  return {
+      // Crashed and streamed writers, chunks before the audio.
+      {.name = "libsndfile",
+       .in = Build({.riff = 8, .stored = 0}),
+       .outcome = Fixed,
+       .changes = {{4, Le32(836)}, {40, Le32(800)}}},
+      {.name = "RIFF size only",
+       .in = Build({.riff = 36}),
+       .outcome = Fixed,
+       .changes = {{4, Le32(836)}}},
+      {.name = "ffmpeg, data in LIST",
+       .in = Build({.riff = 0, .before = info, .stored = 0xFFFFFFFF}),
+       .outcome = Fixed,
+       .changes = {{4, Le32(h + 800)}, {h + 4, Le32(800)}}},
+      {.name = "valid, data in LIST", .in = Build({.before = info}), .outcome = Correct},
+      {.name = "LIST cut before the audio",
+       .in = Build({.before = info}).substr(0, 70),
+       .outcome = NoDataChunk},
+      {.name = "bad chunk: probe",
+       .in = Build({.before = broken, .stored = 0}),
+       .outcome = Fixed,
+       .changes = {{4, Le32(840)}, {44, Le32(800)}}},
+      {.name = "data at 131072",
+       .in = Build({.before = broken + std::string(131032, 0), .stored = 0}),
+       .outcome = Fixed,
+       .changes = {{4, Le32(131872)}, {131076, Le32(800)}}},
+      {.name = "probe past the window",
+       .in = Build({.before = broken + std::string(131034, 0)}),
+       .outcome = NoDataChunk},
+      {.name = "data at an odd offset",
+       .in = "RIFF" + Le32(0) + "WAVEx" + "data" + Le32(0) + "abcd",
+       .outcome = NoDataChunk},
+      {.name = "data at 150 kB, walked",
+       .in = Build({.riff = 0xFFFFFFFF, .before = comment, .stored = 0xFFFFFFFF}),
+       .outcome = Fixed,
+       .changes = {{4, Le32(150856)}, {150060, Le32(800)}}},
+      {.name = "not a WAVE file",
+       .in = "My notes: the data for the session is in the drive.",
+       .outcome = NoDataChunk},
+      {.name = "sox 24-bit stereo",
+       .in = Build({.riff = 0x7FFFF044,
+                    .format = 0xFFFE,
+                    .channels = 2,
+                    .bits = 24,
+                    .extra = wavgen::kExtensiblePcm,
+                    .before = fact0,
+                    .samples = Tone(600),
+                    .stored = 0x7FFFF000}),
+       .outcome = Fixed,
+       .changes = {{4, Le32(672)}, {68, Le32(100)}, {76, Le32(600)}}},
+      // The fact count: the frames the audio holds, where the format tells.
+      {.name = "fact, float",
+       .in = Build({.format = 3, .bits = 32, .before = fact0}),
+       .outcome = Fixed,
+       .changes = {{44, Le32(200)}}},
+      {.name = "fact, IMA ADPCM",
+       .in = Build({.riff = 0,
+                    .format = 0x11,
+                    .bits = 4,
+                    .block = 256,
+                    .extra = Le16(2) + Le16(505),
+                    .before = factBig,
+                    .stored = 0}),
+       .outcome = Fixed,
+       .changes = {{4, Le32(852)}, {48, Le32(1515)}, {56, Le32(800)}}},
+      {.name = "fact, MS ADPCM",
+       .in = Build({.format = 2,
+                    .bits = 4,
+                    .block = 256,
+                    .extra = Le16(32) + Le16(500) + std::string(30, '\0'),
+                    .before = factBig}),
+       .outcome = Fixed,
+       .changes = {{78, Le32(1500)}}},
+      {.name = "fact, GSM",
+       .in = Build({.format = 0x31,
+                    .bits = 0,
+                    .block = 65,
+                    .extra = Le16(2) + Le16(320),
+                    .before = factBig,
+                    .samples = Tone(650)}),
+       .outcome = Fixed,
+       .changes = {{48, Le32(3200)}}},
+      {.name = "fact, unknown format",
+       .in = Build({.format = 0x55, .before = factBig, .stored = 0}),
+       .outcome = Fixed,
+       .changes = {{52, Le32(800)}}},
+      // After the audio: chunks as writers append them are left alone.
+      {.name = "LIST after, RIFF 0",
+       .in = Build({.riff = 0, .after = Chunk("LIST", "INFOISFTab")}),
+       .outcome = Fixed,
+       .changes = {{4, Le32(854)}}},
+      {.name = "pad, id3",
+       .in = Build({.samples = Tone(801), .after = pad + "id3 " + Le32(3) + "abc"}),
+       .outcome = Correct},
+      {.name = "no pad before LIST",
+       .in = Build({.samples = Tone(7), .after = Chunk("LIST", "INFOISFTab")}),
+       .outcome = Correct},
+      {.name = "70 labels after", .in = Build({.after = labels}), .outcome = Correct},
+      {.name = "cut in LIST, RIFF 8",
+       .in = Build({.riff = 8, .after = "LIST" + Le32(100) + "INFOINAM"}),
+       .outcome = Fixed,
+       .changes = {{4, Le32(852)}}},
+      {.name = "cut in levl",
+       .in = Build({.after = "levl" + Le32(1000) + "peak"}),
+       .outcome = Correct},
+      {.name = "cut in unknown",
+       .in = Build({.after = "abcd" + Le32(100) + "x"}),
+       .outcome = Fixed,
+       .changes = {{40, Le32(809)}}},
+      // Tags appended after the form are not audio.
+      {.name = "ID3v1, valid", .in = Build({.after = wavgen::kId3v1}), .outcome = Correct},
+      {.name = "ID3v1, crashed",
+       .in = Build({.riff = 8, .stored = 0, .after = wavgen::kId3v1}),
+       .outcome = Fixed,
+       .changes = {{4, Le32(836)}, {40, Le32(800)}}},
+      {.name = "TAG+ and ID3v1, RIFF counts them",
+       .in = Build({.riff = 1191, .after = wavgen::kEnhanced + wavgen::kId3v1}),
+       .outcome = Correct},
+      {.name = "TAG+ and ID3v1, crashed",
+       .in = Build({.riff = 8, .stored = 0, .after = wavgen::kEnhanced + wavgen::kId3v1}),
+       .outcome = Fixed,
+       .changes = {{4, Le32(836)}, {40, Le32(800)}}},
+      {.name = "APEv2 and ID3v1, after LIST",
+       .in = Build({.after = Chunk("LIST", "INFO") + wavgen::Ape(true) + wavgen::kId3v1}),
+       .outcome = Correct},
+      {.name = "APEv2, crashed",
+       .in = Build({.riff = 0, .stored = 0xFFFFFFFF, .after = wavgen::Ape(false)}),
+       .outcome = Fixed,
+       .changes = {{4, Le32(836)}, {40, Le32(800)}}},
+      {.name = "ID3v2 footer, valid", .in = Build({.after = wavgen::kId3v2}), .outcome = Correct},
+      {.name = "ID3v2 footer, odd audio",
+       .in = Build({.riff = 8, .samples = Tone(801), .stored = 0, .after = wavgen::kId3v2}),
+       .outcome = Fixed,
+       .changes = {{4, Le32(837)}, {40, Le32(801)}}},
+      // 4 GiB and more.
+      {.name = "RIFF, length only",
+       .in = Build({.samples = "", .stored = 0}),
+       .outcome = ToEnd,
+       .changes = {{4, kFF}, {40, Le32(0xFFFFFFF0)}},
+       .length = 44 + 0xFFFFFFF0ULL,
+       .upgrade = 0xFFFFFFF0},
+      {.name = "libsndfile, 5 GiB",
+       .in = Build({.riff = 8, .samples = "", .stored = 0}),
+       .outcome = ToEnd,
+       .changes = {{4, kFF}, {40, kFF}},
+       .length = k5G,
+       .upgrade = k5G - 44},
+      {.name = "wrapped, LIST after",
+       .in = Build({.riff = 0x40000018, .samples = "", .stored = 0x40000000}),
+       .outcome = ToEnd,
+       .changes = {{4, kFF}, {40, kFF}},
+       .length = k5G + 56,
+       .far = {{k5G + 44, Chunk("LIST", "INFO")}},
+       .upgrade = k5G},
+      {.name = "to the end already",
+       .in = toEnd,
+       .outcome = TooLarge,
+       .length = k5G,
+       .upgrade = k5G - 44},
+      {.name = "insert, head block cut",
+       .in = "RF64" + std::string(4092, 0) + toEnd,
+       .outcome = Fixed,
+       .changes = {{4, kFF + "WAVE" + wavgen::Ds64(k5G + 4088, k5G - 44, k5G / 2 - 22) + "JUNK" +
+                           Le32(4052)}},
+       .length = k5G + 4096},
+      {.name = "RIFF, failed read",
+       .in = Build({.samples = "", .stored = 0}),
+       .outcome = ReadFailed,
+       .length = 1 << 20,
+       .failFrom = 0},
+      {.name = "RF64 crashed",
+       .in = Build({.form = "RF64", .riff = 0, .first = ds0, .samples = "", .stored = 0}),
+       .outcome = Fixed,
+       .changes = {{4, kFF},
+                   {20, Le64(k5G - 8)},
+                   {28, Le64(k5G - 80)},
+                   {36, Le64(k5G / 2 - 40)},
+                   {76, kFF}},
+       .length = k5G},
+      {.name = "RF64, LIST after",
+       .in = Build({.form = "RF64",
+                    .riff = 0xFFFFFFFF,
+                    .first = wavgen::Ds64(884, 800, 400),
+                    .stored = 0xFFFFFFFF,
+                    .after = Chunk("LIST", "INFO")}),
+       .outcome = Correct},
+      {.name = "RF64 odd, pad counted",
+       .in = Build({.form = "RF64",
+                    .riff = 0xFFFFFFFF,
+                    .first = wavgen::Ds64(1074, 1002, 1001),
+                    .bits = 8,
+                    .samples = Tone(1001) + pad,
+                    .stored = 0xFFFFFFFF}),
+       .outcome = Correct},
+      {.name = "RF64, table past ds64",
+       .in = Build({.form = "RF64",
+                    .riff = 0xFFFFFFFF,
+                    .first = Chunk("ds64", Le64(872) + Le64(800) + Le64(400) + Le32(0xAAAAAAAA)),
+                    .stored = 0xFFFFFFFF}),
+       .outcome = Fixed,
+       .changes = {{44, Le32(0)}}},
+      {.name = "RF64 without ds64",
+       .in = Build({.form = "RF64", .riff = 7, .stored = 0}),
+       .outcome = Fixed,
+       .changes = {{40, Le32(800)}}},
+      {.name = "JUNK, upgraded",
+       .in = Build({.riff = 0, .first = junk, .samples = "", .stored = 0}),
+       .outcome = Fixed,
+       .changes = upgraded,
+       .length = k5G},
+      {.name = "torn ids: RFFF, dUNK",
+       .in =
+           "RFFF" + Build({.riff = 0, .first = "dUNK" + junk.substr(4), .samples = "", .stored = 0})
+                        .substr(4),
+       .outcome = Fixed,
+       .changes = upgraded,
+       .length = k5G},
+      {.name = "JUNK, ADPCM",
+       .in = "RIFF" + Le32(0) + "WAVE" + junk + adpcm + "data" + Le32(0),
+       .outcome = Fixed,
+       .changes = {{0, "RF64"},
+                   {4, kFF},
+                   {12, "ds64"},
+                   {20, Le64(k5G - 8)},
+                   {28, Le64(k5G - 80)},
+                   {76, kFF}},
+       .length = k5G},
+      {.name = "JUNK, fits",
+       .in = Build({.riff = 0, .first = junk, .stored = 0}),
+       .outcome = Fixed,
+       .changes = {{4, Le32(872)}, {76, Le32(800)}}},
+      {.name = "JUNK, audio fits, file not",
+       .in = Build({.riff = 0, .first = junk, .samples = "", .stored = 0xFFFF0000}),
+       .outcome = Fixed,
+       .changes = {{0, "RF64"},
+                   {4, kFF},
+                   {12, "ds64"},
+                   {20, Le64(k5G - 8)},
+                   {28, Le64(0xFFFF0000)},
+                   {36, Le64(0x7FFF8000)}},
+       .length = k5G,
+       .far = {{80 + 0xFFFF0000ULL, "LIST" + Le32(0x4000FFA8) + "INFO"}}},
+  };
+}
+
+class Plan : public testing::TestWithParam<Row> {};
+
+TEST_P(Plan, RewritesExactlyTheWrongFieldsAndFinishesEveryTornWrite) {
+  const Row& row = GetParam();
+  const MemFile file{row.in, std::max<std::uint64_t>(row.length, row.in.size()), row.far,
+                     row.failFrom};
+  const zavevuv::Plan plan = file.Decide();
+  EXPECT_EQ(plan.outcome, row.outcome);
+  EXPECT_EQ(plan.insert == zavevuv::Insert::Make ? plan.upgrade.data : 0, row.upgrade);
+  std::string expected = row.in;
+  for (const auto& [at, bytes] : row.changes) {
+    expected.replace(at, bytes.size(), bytes);
+  }
+  MemFile once = file;
+  once.Apply(plan);
+  EXPECT_EQ(Diff(row.in, once.bytes), Diff(row.in, expected));
+  ASSERT_LE(plan.writes.size(), 10U);
+  const std::vector<MemFile> states = torn::Every(file, plan);
+  const auto incomplete = std::ranges::count_if(
+      states, [&](const MemFile& state) { return !torn::Completes(state, once.bytes); });
+  EXPECT_EQ(incomplete, 0) << "torn states left incomplete, of " << states.size();
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, Plan, testing::ValuesIn(Rows()), [](const auto& param) {
+  std::string name = param.param.name;
+  std::ranges::replace_if(
+      name, [](char c) { return std::isalnum(c) == 0; }, '_');
+  return name;
+});
+
+// Fields far apart are written apart, so the bytes between them are never
+// written; fields within 4 KiB of each other share one write.
+TEST(Writes, JoinOnlyNearbyFields) {
+  const std::vector<unsigned char> head(8192, 0);
+  const auto at = [](std::uint64_t offset) { return zavevuv::FieldWrite{offset, {}, 4}; };
+  const std::vector writes = {at(4), at(40), at(4096), at(6000)};
+  const auto patches = zavevuv::Coalesce(head, writes);
+  ASSERT_EQ(patches.size(), 2U);
+  EXPECT_EQ(patches[0].at, 4U);
+  EXPECT_EQ(patches[0].bytes.size(), 4096U);
+  EXPECT_EQ(patches[1].at, 6000U);
+}
+
+}  // namespace

@@ -6,8 +6,10 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <span>
+#include <string>
 
 #include "fd.h"
 #include "format.h"
@@ -64,70 +66,96 @@ Fd OpenList(const char* path, ListStatus& status) {
   return fd;
 }
 
-}  // namespace
+// Names taken from the list's bytes as they come, line by line.
+class Lines {
+ public:
+  explicit Lines(std::size_t most) : most_(most) {}
 
-FileList ReadList(const char* path, std::size_t most) {
-  FileList list;
-  const Fd fd = OpenList(path, list.status);
-  if (!fd) {
-    return list;
-  }
-  const auto unusable = [] { return FileList{ListStatus::CannotRead, {}, false}; };
+  enum class Step { More, Enough, Unusable };
   // Only the line feed separates; one carriage return ending a line (a list
   // saved with CR LF) is dropped, and a space or a tab is part of the name it
   // stands in. Runs of line feeds give no empty names. Past `most` names,
   // reading stops as soon as another name shows.
-  std::string line;
-  std::string start;
-  // A line ends: its name, if any, is taken; false when it is too long.
-  const auto take = [&] {
-    if (!line.empty() && line.back() == '\r') {
-      line.pop_back();
+  Step Feed(std::span<const char> bytes) {
+    for (const char c : bytes) {
+      if (c == '\0') {
+        return Step::Unusable;  // binary, not text
+      }
+      if (c == '\n') {
+        if (!EndLine()) {
+          return Step::Unusable;
+        }
+        continue;
+      }
+      line_ += c;
+      if (line_.size() > kMaxLine + 1) {
+        return Step::Unusable;  // longer than any path, even with a CR
+      }
+      if (list.names.size() == most_ && (line_.size() > 1 || line_.front() != '\r')) {
+        list.more = true;  // another name: enough to know
+        return Step::Enough;
+      }
     }
-    if (line.size() > kMaxLine) {
+    return Step::More;
+  }
+  // A line ends: its name, if any, is taken; false when it is too long. The
+  // last name needs no line feed after it.
+  bool EndLine() {
+    if (!line_.empty() && line_.back() == '\r') {
+      line_.pop_back();
+    }
+    if (line_.size() > kMaxLine) {
       return false;
     }
-    if (!line.empty()) {
-      list.names.push_back(std::move(line));
+    if (!line_.empty()) {
+      list.names.push_back(std::move(line_));
     }
-    line.clear();
+    line_.clear();
     return true;
-  };
+  }
+
+  FileList list;
+
+ private:
+  std::size_t most_;
+  std::string line_;
+};
+
+}  // namespace
+
+FileList ReadList(const char* path, std::size_t most) {
+  FileList opened;
+  const Fd fd = OpenList(path, opened.status);
+  if (!fd) {
+    return opened;
+  }
+  const FileList unusable{ListStatus::CannotRead, {}, false};
+  Lines lines(most);
+  std::string start;  // the first bytes, to tell a WAVE file
   std::array<char, kReadBlock> block{};
   for (;;) {
     const auto got = ReadSome(fd.get(), block);
     if (!got) {
-      return unusable();  // a directory, or a read error
+      return unusable;  // a directory, or a read error
     }
     if (*got == 0) {
-      return take() ? list : unusable();  // the last name needs no line feed
+      return lines.EndLine() ? lines.list : unusable;
     }
     const auto bytes = std::span(block).first(*got);
     if (start.size() < kFirstBytes) {
       start.append(bytes.data(), std::min(bytes.size(), kFirstBytes - start.size()));
       // A WAVE file given where a list belongs: its bytes are no names.
       if (IsWaveHeader({reinterpret_cast<const unsigned char*>(start.data()), start.size()})) {
-        return unusable();
+        return unusable;
       }
     }
-    for (const char c : bytes) {
-      if (c == '\0') {
-        return unusable();  // binary, not text
-      }
-      if (c == '\n') {
-        if (!take()) {
-          return unusable();
-        }
-        continue;
-      }
-      line += c;
-      if (line.size() > kMaxLine + 1) {
-        return unusable();  // longer than any path, even with a CR
-      }
-      if (list.names.size() == most && (line.size() > 1 || line.front() != '\r')) {
-        list.more = true;  // another name: enough to know
-        return list;
-      }
+    switch (lines.Feed(bytes)) {
+      case Lines::Step::Unusable:
+        return unusable;
+      case Lines::Step::Enough:
+        return lines.list;
+      case Lines::Step::More:
+        break;
     }
   }
 }

@@ -66,6 +66,8 @@ Fd OpenList(const char* path, ListStatus& status) {
   return fd;
 }
 
+FileList Unusable() { return {ListStatus::CannotRead, {}, false}; }
+
 // Names taken from the list's bytes as they come, line by line.
 class Lines {
  public:
@@ -129,29 +131,28 @@ FileList ReadList(const char* path, std::size_t most) {
   if (!fd) {
     return opened;
   }
-  const FileList unusable{ListStatus::CannotRead, {}, false};
   Lines lines(most);
   std::string start;  // the first bytes, to tell a WAVE file
   std::array<char, kReadBlock> block{};
   for (;;) {
     const auto got = ReadSome(fd.get(), block);
     if (!got) {
-      return unusable;  // a directory, or a read error
+      return Unusable();  // a directory, or a read error
     }
     if (*got == 0) {
-      return lines.EndLine() ? lines.list : unusable;
+      return lines.EndLine() ? lines.list : Unusable();
     }
     const auto bytes = std::span(block).first(*got);
     if (start.size() < kFirstBytes) {
       start.append(bytes.data(), std::min(bytes.size(), kFirstBytes - start.size()));
       // A WAVE file given where a list belongs: its bytes are no names.
       if (IsWaveHeader({reinterpret_cast<const unsigned char*>(start.data()), start.size()})) {
-        return unusable;
+        return Unusable();
       }
     }
     switch (lines.Feed(bytes)) {
       case Lines::Step::Unusable:
-        return unusable;
+        return Unusable();
       case Lines::Step::Enough:
         return lines.list;
       case Lines::Step::More:

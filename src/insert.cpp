@@ -136,4 +136,32 @@ Shift TakeBackShift(RegularFile& file, const char* path, const Intent& intent) {
   return Shift::TakenBack;
 }
 
+Settled SettleIntent(RegularFile& file, const char* path, const Plan& plan) {
+  Settled settled;
+  settled.intent = plan.mayHaveIntent ? ReadIntent(file.fd.get()) : std::nullopt;
+  if (!settled.intent) {
+    return settled;
+  }
+  switch (plan.insert) {
+    case Insert::Make:  // the old header at 0: the shift may have been cut off
+      switch (TakeBackShift(file, path, *settled.intent)) {
+        case Shift::TakenBack:
+          settled.step = Settled::LookAgain;
+          break;
+        case Shift::Left:
+          settled.step = Settled::Leave;  // never inserted into twice
+          break;
+        case Shift::NeverMade:
+          break;
+      }
+      break;
+    case Insert::None:
+      RemoveIntent(file.fd.get());  // an RF64 file: the insert was finished
+      break;
+    case Insert::Finish:
+      break;  // removed once the head block is written
+  }
+  return settled;
+}
+
 }  // namespace zavevuv

@@ -11,6 +11,7 @@
 
 #include "fd.h"
 #include "head_block.h"
+#include "plan.h"
 
 namespace zavevuv {
 
@@ -42,5 +43,17 @@ enum class Shift {
   Left,       // nothing matches the intent: the file is left as it is
 };
 Shift TakeBackShift(RegularFile& file, const char* path, const Intent& intent);
+
+// What an intent left on the file asks before anything is written. Only
+// where the plan says a cut-off insert may have left one is it read.
+struct Settled {
+  enum Step {
+    GoOn,       // none, or a stale one now gone: go on with the plan
+    LookAgain,  // a cut-off shift was taken back: look at the file anew
+    Leave,      // nothing matches the intent: the file is left as it is
+  } step = GoOn;
+  std::optional<Intent> intent;  // still on the file, for Insert::Finish to remove
+};
+Settled SettleIntent(RegularFile& file, const char* path, const Plan& plan);
 
 }  // namespace zavevuv

@@ -51,37 +51,6 @@ Look LookAt(const char* path, std::span<unsigned char, kHeadBytes> buffer) {
   return look;
 }
 
-// What an intent left by an insert cut off part-way asks first.
-enum class Tidy {
-  GoOn,       // nothing, or the intent was stale and is gone
-  LookAgain,  // the cut-off shift was taken back: the file is as before the insert
-  Leave,      // nothing matches the intent: the file is left as it is
-};
-
-Tidy TidyIntent(Look& look, const char* path, const std::optional<Intent>& intent) {
-  if (!intent) {
-    return Tidy::GoOn;
-  }
-  switch (look.plan.insert) {
-    case Insert::Make:  // the old header at 0: the shift may have been cut off
-      switch (TakeBackShift(*look.file, path, *intent)) {
-        case Shift::TakenBack:
-          return Tidy::LookAgain;
-        case Shift::Left:
-          return Tidy::Leave;  // never inserted into twice
-        case Shift::NeverMade:
-          return Tidy::GoOn;
-      }
-      return Tidy::Leave;
-    case Insert::None:
-      RemoveIntent(look.file->fd.get());  // an RF64 file: the insert was finished
-      return Tidy::GoOn;
-    case Insert::Finish:
-      return Tidy::GoOn;  // removed once the head block is written
-  }
-  return Tidy::GoOn;
-}
-
 // Writes what the plan says, syncs it, and makes room for RF64 where it asks.
 Outcome Write(Look& look, const char* path, const std::optional<Intent>& intent) {
   const Plan& plan = look.plan;
@@ -132,22 +101,19 @@ std::optional<Outcome> RepairOnce(const std::string& path) {
   if (!look.decided) {
     return look.plan.outcome;
   }
-  // Only a file past 4 GiB, or with a leading zero block, may carry the
-  // intent of an insert that was cut off.
-  const std::optional<Intent> intent =
-      look.plan.mayHaveIntent ? ReadIntent(look.file->fd.get()) : std::nullopt;
-  switch (TidyIntent(look, path.c_str(), intent)) {
-    case Tidy::LookAgain:
+  const Settled settled = SettleIntent(*look.file, path.c_str(), look.plan);
+  switch (settled.step) {
+    case Settled::LookAgain:
       return std::nullopt;
-    case Tidy::Leave:
+    case Settled::Leave:
       return Outcome::TooLarge;
-    case Tidy::GoOn:
+    case Settled::GoOn:
       break;
   }
   if (look.plan.outcome != Outcome::Fixed && look.plan.insert == Insert::None) {
     return look.plan.outcome;  // only read: closing quietly loses nothing
   }
-  return Write(look, path.c_str(), intent);
+  return Write(look, path.c_str(), settled.intent);
 }
 
 }  // namespace

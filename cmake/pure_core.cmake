@@ -3,8 +3,8 @@
 # includes anything but the C++ standard library and the core's own headers.
 cmake_minimum_required(VERSION 3.25)
 file(GLOB sources ${DIR}/*.h ${DIR}/*.cpp)
-set(standard algorithm array cstddef cstdint functional initializer_list optional span
-    string_view variant vector)
+set(standard algorithm array bitset cstddef cstdint functional initializer_list optional span
+    string_view utility variant vector)
 foreach(source IN LISTS sources)
   file(STRINGS ${source} includes REGEX "^#include")
   foreach(line IN LISTS includes)

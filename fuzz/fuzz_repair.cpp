@@ -12,11 +12,15 @@
 //     is 0xFFFFFFFF.
 //   - Exactly one message line is reported, "Header was fixed successfully"
 //     exactly when the file changed.
+//   - A valid file built from the input as real writers leave one (any
+//     format, a fact count as sox, libsndfile or ffmpeg writes it, chunks
+//     after the audio, appended tags, RIFF or RF64) is never written.
 //   - A second run writes nothing. A run after a torn write, one that left
 //     any part of the plan's fields in place or stopped after any byte (but
 //     inside a size field), ends at the same bytes, and a run after that
 //     writes nothing.
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -29,6 +33,7 @@
 #include "memfile.h"
 #include "messages.h"
 #include "torn.h"
+#include "wavgen.h"
 #include "writes.h"
 #include "zavevuv.h"
 
@@ -100,11 +105,81 @@ bool MayChange(const std::string& in, const std::string& out, std::size_t i) {
   return false;
 }
 
+// A valid file as real writers leave one, its shape chosen by the input's
+// first bytes.
+std::string WellFormed(const std::uint8_t* data, std::size_t size) {
+  const auto at = [&](std::size_t i) { return i < size ? data[i] : std::uint8_t{0}; };
+  using wavgen::Chunk;
+  using wavgen::Le16;
+  using wavgen::Le32;
+  const std::uint16_t channels = 1 + at(1) % 2;
+  // Frames or blocks: at least one in RF64, whose ds64 data size 0 means "never written".
+  const std::size_t units = at(2) % 64 + at(7) % 2;
+  wavgen::Wav w;
+  std::uint64_t count = units;  // the samples the audio holds
+  std::uint32_t fact = 0;
+  switch (at(0) % 8) {
+    case 0:
+    case 1:
+    case 2:  // PCM, 8, 16 or 24 bits
+      w.bits = static_cast<std::uint16_t>(8 * (at(0) % 8 + 1));
+      break;
+    case 3:  // float, A-law, mu-law: with fact
+    case 4:
+    case 5:
+      w.format = std::array<std::uint16_t, 3>{3, 6, 7}[at(0) % 8 - 3];
+      w.bits = w.format == 3 ? 32 : 8;
+      fact = static_cast<std::uint32_t>(units);
+      break;
+    default: {  // IMA or MS ADPCM: the exact count of a padded last block, or whole blocks
+      const bool ima = at(0) % 8 == 6;
+      const std::uint16_t block = 256 * channels;
+      const std::uint16_t perBlock = ima ? 505 : 500;
+      w.format = ima ? 0x11 : 2;
+      w.bits = 4;
+      w.block = block;
+      w.extra = Le16(ima ? 2 : 32) + Le16(perBlock) + (ima ? "" : std::string(30, '\0'));
+      count = units * perBlock;
+      fact = static_cast<std::uint32_t>(units == 0 ? 0 : count - at(4) % perBlock);
+      break;
+    }
+  }
+  w.channels = channels;
+  const std::uint32_t align = w.block.value_or(channels * ((w.bits + 7U) / 8U));
+  w.samples = wavgen::Tone(units * align);
+  if (fact != 0 || w.format != 1) {
+    w.before = Chunk("fact", Le32(fact));
+  }
+  const std::string pad = w.samples.size() % 2 != 0 ? std::string(1, '\0') : "";
+  const std::string chains[] = {"", Chunk("LIST", "INFOISFTab"),
+                                Chunk("levl", "peak") + Chunk("id3 ", "abc"),
+                                Chunk("LIST", "INFO") + Chunk("cue ", Le32(0))};
+  w.after = pad + chains[at(5) % 4];
+  const std::string tags[] = {"", wavgen::kId3v1, wavgen::Ape(true), wavgen::kId3v2,
+                              wavgen::Ape(false) + wavgen::kId3v1};
+  if (at(7) % 2 != 0) {
+    w.form = "RF64";
+    w.riff = 0xFFFFFFFF;
+    w.stored = 0xFFFFFFFF;
+    w.first = wavgen::Ds64(0, w.samples.size(), count);  // the RIFF size set below
+    if (!w.before.empty()) {
+      w.before = Chunk("fact", Le32(static_cast<std::uint32_t>(count)));
+    }
+    std::string file = wavgen::Build(w);
+    const std::string riff = wavgen::Le64(file.size() - 8);
+    file.replace(20, 8, riff);
+    return file + tags[at(6) % 5];
+  }
+  return wavgen::Build(w) + tags[at(6) % 5];
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const std::string path = ScratchFile();
   const std::string in(reinterpret_cast<const char*>(data), size);
+  const zavevuv::Plan valid = MemFile{WellFormed(data, size)}.Decide();
+  Check(valid.outcome == Outcome::Correct, "wrote a valid file");
   WriteFile(path, in);
 
   const Outcome outcome = zavevuv::RepairFile(path);

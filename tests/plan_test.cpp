@@ -2,6 +2,7 @@
 // The decision, on files held in memory: which fields a plan writes, and that
 // every state a write cut off part-way can leave is finished by the next run.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -89,6 +90,20 @@ std::vector<Row> Rows() {
   }
   const std::string comment = Chunk("LIST", "INFO" + Chunk("ICMT", std::string(150000, 'c')));
   const std::string broken = "\x01\x02\x03\x04";
+  const std::string list = Chunk("LIST", "INFOINAM" + Le32(6) + "Tagged");
+  std::string empties;
+  for (int i = 0; i < 2000; ++i) {
+    empties += Chunk("JUNK", "");
+  }
+  // IMA ADPCM, 4 blocks of 505 samples, with this fact count.
+  const auto ima = [](const std::string& count) {
+    return Build({.format = 0x11,
+                  .bits = 4,
+                  .block = 256,
+                  .extra = Le16(2) + Le16(505),
+                  .before = Chunk("fact", count),
+                  .samples = Tone(1024)});
+  };
   const std::string toEnd = Build({.riff = 0xFFFFFFFF, .samples = "", .stored = 0xFFFFFFFF});
   // The fields an upgrade of a sparse 5 GiB 16-bit mono recording writes.
   const std::vector<std::pair<std::uint64_t, std::string>> upgraded = {{0, "RF64"},
@@ -232,6 +247,83 @@ std::vector<Row> Rows() {
        .in = Build({.riff = 8, .samples = Tone(801), .stored = 0, .after = wavgen::kId3v2}),
        .outcome = Fixed,
        .changes = {{4, Le32(837)}, {40, Le32(801)}}},
+      // What follows the audio, round two: cut tags and ids, chains found
+      // from the end, a pad byte a placeholder size hid, long chains.
+      {.name = "cut inside ID3v1 after levl",
+       .in = Build({.after = Chunk("levl", "peak") + wavgen::kId3v1.substr(0, 60)}),
+       .outcome = Correct},
+      {.name = "cut inside APEv2 after id3",
+       .in = Build({.riff = 0, .after = Chunk("id3 ", "abc") + wavgen::Ape(true).substr(0, 50)}),
+       .outcome = Fixed,
+       .changes = {{4, Le32(898)}}},
+      {.name = "cut 2 bytes into LIST", .in = Build({.after = "LI"}), .outcome = Correct},
+      {.name = "2 bytes, no known id",
+       .in = Build({.after = "xy"}),
+       .outcome = Fixed,
+       .changes = {{40, Le32(802)}}},
+      {.name = "GStreamer pipe: LIST found from the end",
+       .in = Build({.riff = 0x7FFF0024, .stored = 0x7FFF0000, .after = list}),
+       .outcome = Fixed,
+       .changes = {{4, Le32(862)}, {40, Le32(800)}}},
+      {.name = "LIST from the end, placeholder 0",
+       .in = Build({.riff = 8, .stored = 0, .after = list + wavgen::kId3v1}),
+       .outcome = Fixed,
+       .changes = {{4, Le32(862)}, {40, Le32(800)}}},
+      {.name = "two chains from the end: to the end",
+       .in =
+           Build({.samples = Tone(780) + "JUNK" + Le32(38) + Tone(12), .stored = 0, .after = list}),
+       .outcome = Fixed,
+       .changes = {{40, Le32(826)}}},
+      {.name = "24-bit mono, pad byte at the end",
+       .in = Build({.bits = 24, .samples = Tone(12003) + pad, .stored = 0}),
+       .outcome = Fixed,
+       .changes = {{40, Le32(12003)}}},
+      {.name = "2000 chunks after, RIFF 0",
+       .in = Build({.riff = 0, .after = empties}),
+       .outcome = Correct},
+      // The fact count of block formats, as real writers leave it.
+      {.name = "sox GSM: exact count, pad counted",
+       .in = Build({.format = 0x31,
+                    .bits = 0,
+                    .block = 65,
+                    .extra = Le16(2) + Le16(320),
+                    .before = Chunk("fact", Le32(29600)),
+                    .samples = Tone(6046)}),
+       .outcome = Correct},
+      {.name = "IMA: exact count in the last block", .in = ima(Le32(2000)), .outcome = Correct},
+      {.name = "IMA stereo half count", .in = ima(Le32(1010)), .outcome = Correct},
+      {.name = "IMA: one past the blocks",
+       .in = ima(Le32(2021)),
+       .outcome = Fixed,
+       .changes = {{48, Le32(2020)}}},
+      {.name = "IMA: 0 with whole blocks",
+       .in = ima(Le32(0)),
+       .outcome = Fixed,
+       .changes = {{48, Le32(2020)}}},
+      {.name = "RF64 A-law: one count",
+       .in = Build({.form = "RF64",
+                    .riff = 0xFFFFFFFF,
+                    .first = wavgen::Ds64(752, 668, 667),
+                    .format = 6,
+                    .bits = 8,
+                    .before = Chunk("fact", Le32(0)),
+                    .samples = Tone(667) + pad,
+                    .stored = 0xFFFFFFFF}),
+       .outcome = Fixed,
+       .changes = {{80, Le32(667)}}},
+      {.name = "RF64 IMA cut in its first block: both 0",
+       .in = Build({.form = "RF64",
+                    .riff = 0xFFFFFFFF,
+                    .first = wavgen::Ds64(0, 0, 70000),
+                    .format = 0x11,
+                    .bits = 4,
+                    .block = 256,
+                    .extra = Le16(2) + Le16(505),
+                    .before = Chunk("fact", kFF),
+                    .samples = Tone(100),
+                    .stored = 0xFFFFFFFF}),
+       .outcome = Fixed,
+       .changes = {{20, Le64(188)}, {28, Le64(100)}, {36, Le64(0)}, {84, Le32(0)}}},
       // 4 GiB and more.
       {.name = "RIFF, length only",
        .in = Build({.samples = "", .stored = 0}),
@@ -372,6 +464,47 @@ INSTANTIATE_TEST_SUITE_P(Shapes, Plan, testing::ValuesIn(Rows()), [](const auto&
       name, [](char c) { return std::isalnum(c) == 0; }, '_');
   return name;
 });
+
+// A file's examination makes the same few reads whatever its length: no size
+// is tried once per multiple of 2^32 that fits the file.
+TEST(Cost, ReadsDoNotGrowWithTheLength) {
+  const std::string head = Build({.riff = 8, .samples = "", .stored = 0x40000000});
+  for (const int bits : {20, 36, 50, 62}) {
+    const MemFile file{head, 1ULL << bits};
+    EXPECT_EQ(file.Decide().outcome, bits > 32 ? Outcome::ToEnd : Outcome::Fixed) << bits;
+    EXPECT_LE(file.reads, 3)
+        << bits;  // the last 64 KiB, where the stated size ends, the last again
+  }
+}
+
+// The same on a real sparse file of 2^60 bytes (tmpfs allows it, any user
+// can make one in /dev/shm), its reads counted through the callback.
+TEST(Cost, ASparseFileOf2To60BytesIsDecidedInAFewReads) {
+  std::string path = (access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp");
+  path += "/zavevuv-huge-XXXXXX";
+  const int fd = mkstemp(path.data());
+  ASSERT_GE(fd, 0);
+  unlink(path.c_str());
+  const std::string head = Build({.riff = 8, .samples = "", .stored = 0});
+  if (ftruncate(fd, off_t{1} << 60) != 0 ||
+      pwrite(fd, head.data(), head.size(), 0) != static_cast<ssize_t>(head.size())) {
+    close(fd);
+    GTEST_SKIP() << "no file of 2^60 bytes here (tmpfs allows one): the cost not measured";
+  }
+  std::vector<unsigned char> buffer(zavevuv::kHeadBytes);
+  ASSERT_EQ(pread(fd, buffer.data(), buffer.size(), 0), static_cast<ssize_t>(buffer.size()));
+  int reads = 0;
+  const zavevuv::Plan plan =
+      zavevuv::Decide(buffer, 1ULL << 60, [&](std::uint64_t at, std::span<unsigned char> out) {
+        ++reads;
+        return pread(fd, out.data(), out.size(), static_cast<off_t>(at)) ==
+               static_cast<ssize_t>(out.size());
+      });
+  close(fd);
+  EXPECT_EQ(plan.outcome, Outcome::ToEnd);
+  EXPECT_EQ(plan.upgrade.data, (1ULL << 60) - 44);
+  EXPECT_LE(reads, 2);
+}
 
 // Fields far apart are written apart, so the bytes between them are never
 // written; fields within 4 KiB of each other share one write.

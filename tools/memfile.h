@@ -34,18 +34,26 @@ struct MemFile {
     }
     return 0;
   }
+  // Reads past the head the decisions asked for.
+  mutable int reads = 0;
+  void Copy(std::uint64_t at, std::span<unsigned char> out) const {
+    std::size_t i = 0;
+    for (; at + i < bytes.size() && i < out.size(); ++i) {
+      out[i] = static_cast<unsigned char>(bytes[at + i]);
+    }
+    for (; i < out.size(); ++i) {
+      out[i] = At(at + i);
+    }
+  }
   [[nodiscard]] std::span<const unsigned char> Bytes() const {
     return {reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()};
   }
   [[nodiscard]] zavevuv::Plan Decide() const {
     std::vector<unsigned char> head(std::min(length, zavevuv::kHeadBytes));
-    for (std::size_t i = 0; i < head.size(); ++i) {
-      head[i] = At(i);
-    }
+    Copy(0, head);
     return zavevuv::Decide(head, length, [&](std::uint64_t at, std::span<unsigned char> out) {
-      for (std::size_t i = 0; i < out.size(); ++i) {
-        out[i] = At(at + i);
-      }
+      ++reads;
+      Copy(at, out);
       return at + out.size() <= failFrom;
     });
   }

@@ -42,8 +42,9 @@ inline MemFile CutAfter(const MemFile& file, const zavevuv::Plan& plan, std::siz
 }
 
 // Whether a cut after `bytes` stops inside a size field, leaving a count that
-// no writer wrote. Where the audio holds chunk-like bytes, such a count may
-// name a layout of its own; cuts at the fields' edges and in the ids may not.
+// no writer wrote. Such a count may name a layout of its own (where the audio
+// holds chunk-like bytes), or be a plausible sample count; cuts at the
+// fields' edges, in the ids and in a head block may not.
 inline bool InsideField(const MemFile& file, const zavevuv::Plan& plan, std::size_t bytes) {
   std::size_t end = 0;  // the offset after the last byte written
   for (const auto& patch : zavevuv::Writes(file.Bytes(), plan)) {
@@ -64,7 +65,8 @@ inline bool Completes(MemFile torn, const std::string& want) {
 }
 
 // Every torn state of a plan of up to 10 fields: each subset of the fields,
-// and the writes cut after each byte up to 128, then every 61st.
+// and the writes cut after each byte up to 128, then every 61st, but inside a
+// size field (a count written in part may be taken as it stands).
 inline std::vector<MemFile> Every(const MemFile& file, const zavevuv::Plan& plan) {
   std::vector<MemFile> states;
   for (unsigned mask = 0; mask < 1U << plan.writes.size(); ++mask) {
@@ -72,7 +74,9 @@ inline std::vector<MemFile> Every(const MemFile& file, const zavevuv::Plan& plan
   }
   const std::size_t bytes = Written(file, plan);
   for (std::size_t cut = 1; cut < bytes; cut += cut < 128 ? 1 : 61) {
-    states.push_back(CutAfter(file, plan, cut));
+    if (!InsideField(file, plan, cut)) {
+      states.push_back(CutAfter(file, plan, cut));
+    }
   }
   return states;
 }

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
 // What follows the stated audio: the form's end, a chain of chunks that
-// writers put after the audio, a copy cut inside such a chain, or something
-// else (then the stated size is wrong).
+// writers put after the audio, a copy cut inside such a chain or inside an
+// appended tag, or something else (then the stated size is wrong).
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "file_bytes.h"
@@ -14,7 +15,8 @@ namespace zavevuv {
 // How the stated audio ends.
 enum class Tail {
   Chunks,      // at the form's end, or where a chain of chunks starts that ends there
-  Cut,         // a chain of after-audio chunks whose last the end of the file cuts short
+  Cut,         // a chain of after-audio chunks, an id or a tag that the end of the file cuts short
+  Long,        // a chain still parsing after the most chunks followed
   Other,       // something else follows: the data size is wrong
   Unreadable,  // a read failed
 };
@@ -30,5 +32,19 @@ struct Ending {
 // form may end (FormEnds).
 Ending AfterStated(FileBytes& file, std::uint64_t firstSample, std::uint64_t stored,
                    std::span<const std::uint64_t> ends);
+
+// A chain of after-audio chunks found backward from the form's end, within
+// the file's last 64 KiB: where it starts, and whether its last chunk lacks
+// its pad byte.
+struct ChainStart {
+  std::uint64_t at = 0;
+  bool unpadded = false;
+};
+
+// The one chain that ends exactly at `formEnd` and starts after the first
+// sample byte; where several do, the one a 32-bit size stored modulo 2^32
+// points at. Nothing when there is none, or no telling which.
+std::optional<ChainStart> ChainFromEnd(FileBytes& file, std::uint64_t firstSample,
+                                       std::uint64_t formEnd, std::optional<std::uint64_t> size32);
 
 }  // namespace zavevuv

@@ -9,17 +9,13 @@
 namespace zavevuv {
 namespace {
 
-constexpr std::uint64_t kFmtFormat = 0;       // fmt body + 0: the format tag, 16 bits
-constexpr std::uint64_t kFmtBlockAlign = 12;  // fmt body + 12: bytes per block, 16 bits
-constexpr std::uint64_t kFmtBody = 16;        // the smallest fmt body
-constexpr std::uint64_t kFmtPerBlock = 18;    // fmt body + 18: ADPCM samples per block, 16 bits
-constexpr std::uint64_t kFmtSubFormat = 24;   // fmt body + 24: an extensible format's format tag
-constexpr int kMaxFarChunks = 64;             // chunk headers read past the head
-
-// Format tags whose frames follow from the data size.
-constexpr std::uint64_t kPcm = 1, kAdpcm = 2, kFloat = 3, kAlaw = 6, kMulaw = 7, kImaAdpcm = 0x11,
-                        kGsm = 0x31, kExtensible = 0xFFFE;
-constexpr std::uint64_t kGsmBlock = 65, kGsmSamples = 320;  // GSM 6.10: 320 samples in 65 bytes
+constexpr std::uint64_t kFmtFormat = 0;        // fmt body + 0: the format tag, 16 bits
+constexpr std::uint64_t kFmtBlockAlign = 12;   // fmt body + 12: bytes per block, 16 bits
+constexpr std::uint64_t kFmtBody = 16;         // the smallest fmt body
+constexpr std::uint64_t kFmtPerBlock = 18;     // fmt body + 18: ADPCM samples per block, 16 bits
+constexpr std::uint64_t kFmtSubFormat = 24;    // fmt body + 24: an extensible format's format tag
+constexpr int kMaxFarChunks = 64;              // chunk headers read past the head
+constexpr std::uint64_t kExtensible = 0xFFFE;  // WAVE_FORMAT_EXTENSIBLE: the format follows
 
 std::uint64_t Field2(const FileBytes& file, std::uint64_t at) { return Assem2(file.Head<2>(at)); }
 
@@ -107,29 +103,6 @@ Layout Walk(FileBytes& file) {
     at += kChunkHeader + size + (size & 1U);
   }
   return layout;
-}
-
-std::optional<std::uint64_t> Frames(const Layout& layout, std::uint64_t data) {
-  const std::uint64_t align = layout.blockAlign;
-  switch (layout.format) {
-    case kPcm:
-    case kFloat:
-    case kAlaw:
-    case kMulaw:
-    case kExtensible << 16U | kPcm:
-    case kExtensible << 16U | kFloat:
-    case kExtensible << 16U | kAlaw:
-    case kExtensible << 16U | kMulaw:
-      return align != 0 ? std::optional(data / align) : std::nullopt;
-    case kAdpcm:
-    case kImaAdpcm:
-      return align != 0 && layout.perBlock != 0 ? std::optional(data / align * layout.perBlock)
-                                                : std::nullopt;
-    case kGsm:
-      return data / kGsmBlock * kGsmSamples;
-    default:
-      return std::nullopt;
-  }
 }
 
 }  // namespace zavevuv

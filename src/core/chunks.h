@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The chunks before the audio: the walk from offset 12 to the data chunk,
-// what it learns of the format on the way, and the frames a format holds.
+// and what it learns of the format on the way.
 #pragma once
 
 #include <cstdint>
@@ -18,7 +18,8 @@ struct Layout {
   Id first{};                              // the chunk at 12, when it parsed
   std::uint64_t firstSize = 0;
   bool roomFor64 = false;    // that chunk is ds64 or JUNK (or cut between them), 28 bytes or more
-  std::uint64_t format = 0;  // from the fmt chunk passed, if any
+  std::uint64_t format = 0;  // from the fmt chunk passed, if any; 0xFFFE << 16 | the
+                             // format tag of an extensible one
   std::uint64_t blockAlign = 0;
   std::uint64_t perBlock = 0;           // ADPCM samples per block
   std::optional<std::uint64_t> factAt;  // the fact chunk's sample count
@@ -29,8 +30,5 @@ struct Layout {
 // the first "data" at an even offset up to the probe's end is taken: a
 // writer may still have left the data chunk intact.
 Layout Walk(FileBytes& file);
-
-// The frames that `data` bytes of audio hold, where the format tells.
-std::optional<std::uint64_t> Frames(const Layout& layout, std::uint64_t data);
 
 }  // namespace zavevuv

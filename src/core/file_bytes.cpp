@@ -34,4 +34,16 @@ bool FileBytes::Read(std::uint64_t at, std::span<unsigned char> out) {
   return true;
 }
 
+std::span<const unsigned char> FileBytes::View(std::uint64_t at, std::uint64_t n) {
+  if (InHead(at, n)) {
+    return Head(at, n);
+  }
+  std::array<unsigned char, 1> last{};
+  if (n == 0 || n > kBlock || !Read(at + n - 1, last) || at < blockAt_) {
+    return {};
+  }
+  return std::span(block_).subspan(static_cast<std::size_t>(at - blockAt_),
+                                   static_cast<std::size_t>(n));
+}
+
 }  // namespace zavevuv

@@ -53,6 +53,9 @@ class FileBytes {
   // block is the file's last 64 KiB, so the tags and a chain of small chunks
   // there cost one read.
   bool Read(std::uint64_t at, std::span<unsigned char> out);
+  // The `n` bytes at `at` as they lie in memory, where they all lie in the
+  // head or in the file's last 64 KiB (read at once); empty when not.
+  std::span<const unsigned char> View(std::uint64_t at, std::uint64_t n);
 
  private:
   static constexpr std::size_t kBlock = 0x10000;

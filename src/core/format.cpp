@@ -38,6 +38,13 @@ bool KnownAfterAudio(std::span<const unsigned char> id) {
   return std::ranges::any_of(kAfterAudioIds, [&](const Id& known) { return IsId(id, known); });
 }
 
+bool StartsKnownAfterAudio(std::span<const unsigned char> bytes) {
+  return !bytes.empty() && bytes.size() < 4 &&
+         std::ranges::any_of(kAfterAudioIds, [&](const Id& known) {
+           return std::ranges::equal(bytes, std::span(known).first(bytes.size()));
+         });
+}
+
 Form FormOf(std::span<const unsigned char> bytes) {
   if (bytes.size() < kFirstChunk || !IsId(bytes.subspan<kWaveId, 4>(), kWave)) {
     return Form::None;

@@ -65,6 +65,9 @@ bool Printable(std::span<const unsigned char> id);
 // the audio: metadata, cue points, loudness and peak data, padding.
 bool KnownAfterAudio(std::span<const unsigned char> id);
 
+// Whether 1 to 3 bytes are the start of such an id: a copy cut inside it.
+bool StartsKnownAfterAudio(std::span<const unsigned char> bytes);
+
 // The form of a header: RIFF, RF64 or BW64 ("wide"), an id cut off on its
 // way from RIFF to RF64 ("torn"), or no WAVE file.
 enum class Form { Riff, Wide, Torn, None };

@@ -1,23 +1,21 @@
 // SPDX-License-Identifier: MIT
 // The decision, in phases: what the look found (Examine), the sizes the
 // header states (StatedSizes), where the audio and the form end
-// (WhereAudioEnds), the counts and the RIFF size that follow from them, and
-// the fields of the file's form (RIFF, RIFF past 4 GiB, RF64 and BW64).
+// (WhereAudioEnds), the sample count and the RIFF size that follow from
+// them, and the fields of the file's form (RIFF, RIFF past 4 GiB, RF64).
 #include "sizes.h"
 
 #include <algorithm>
 #include <variant>
 
-#include "after_audio.h"
+#include "audio_end.h"
 #include "changes.h"
 #include "chunks.h"
 #include "codec.h"
-#include "tags.h"
+#include "counts.h"
 
 namespace zavevuv {
 namespace {
-
-constexpr std::uint64_t kWrap = 0x100000000;  // 2^32: a wrapped size lacks multiples of it
 
 // What the look found: the data chunk and how its sizes are kept.
 struct Facts {
@@ -30,19 +28,6 @@ struct Facts {
   bool fits32 = false;                      // the audio and the form fit 32-bit fields
   bool wide = false;                        // the sizes are kept in ds64
   bool hasDs64 = false;                     // and ds64 is there already
-};
-
-// Where the audio ends, and the form.
-struct Audio {
-  std::uint64_t stored = 0;  // the stated size that the look went by
-  std::uint64_t data = 0;    // the audio's true bytes
-  Ending ending;
-};
-
-// The frames the audio holds, and one fewer where a pad byte is counted.
-struct Counts {
-  std::optional<std::uint64_t> frames;
-  std::optional<std::uint64_t> unpadded;
 };
 
 std::variant<Outcome, Facts> Examine(FileBytes& file, Form form) {
@@ -91,61 +76,29 @@ std::vector<std::uint64_t> StatedSizes(const FileBytes& file, const Facts& facts
   }
   if (!facts.hasDs64 || (size32 != kMax32 && (stated.empty() || size32 != stated.front()))) {
     stated.push_back(size32);
-    // Past 4 GiB a writer may have stored the size modulo 2^32: where chunks
-    // or tags follow one of its unwrapped values, the audio ends there.
-    for (std::uint64_t unwrapped = size32 + kWrap; !facts.hasDs64 && unwrapped <= facts.toEnd;
-         unwrapped += kWrap) {
-      stated.push_back(unwrapped);
-    }
   }
   return stated;
 }
 
-// Where the audio and the form end. Tags appended to the file are never
-// audio; they are looked for unless the stated audio (and its pad byte)
-// reaches the end of the file, as in almost every correct file. The first
-// stated size followed by the form's end or a chain of chunks is the one.
-std::optional<Audio> WhereAudioEnds(FileBytes& file, const Facts& facts,
-                                    std::span<const std::uint64_t> stated) {
-  Audio audio;
-  audio.stored = stated.empty() ? 0 : stated.front();
-  const bool reachesEnd = !stated.empty() && audio.stored <= facts.toEnd &&
-                          facts.toEnd - audio.stored <= (audio.stored & 1U);
-  const std::vector<std::uint64_t> ends =
-      reachesEnd ? std::vector{file.Length()} : FormEnds(file, facts.firstSample);
-  for (const std::uint64_t size : stated) {
-    if (size <= facts.toEnd) {
-      audio.ending = AfterStated(file, facts.firstSample, size, ends);
-      if (audio.ending.tail != Tail::Other) {
-        audio.stored = size;
-        break;
-      }
-    }
-  }
-  if (audio.ending.tail == Tail::Unreadable || file.Failed()) {
-    return std::nullopt;
-  }
-  audio.data = audio.stored;
-  if (audio.ending.tail == Tail::Other) {
-    audio.ending.formEnd = ends.back();
-    audio.data = audio.ending.formEnd - facts.firstSample;
-    audio.ending.unpadded = (audio.data & 1U) != 0;
-  }
-  return audio;
-}
-
 // The RIFF size is the form's end less 8; the pad byte a form lacks at its
 // end may be counted, and so may tags appended after it. A copy cut inside
-// its trailing chunks keeps any size that covers the audio.
+// its trailing chunks keeps any size that covers the audio; beside a chain
+// longer than is followed, the form's end is not known and any size stands.
 struct RiffSize {
   const Facts& facts;
   const Audio& audio;
   std::uint64_t length;
 
   [[nodiscard]] bool Cut() const { return audio.ending.tail == Tail::Cut; }
-  [[nodiscard]] std::uint64_t Want() const { return Cut() ? length - 8 : audio.ending.formEnd - 8; }
+  [[nodiscard]] bool Long() const { return audio.ending.tail == Tail::Long; }
+  [[nodiscard]] std::uint64_t Want() const {
+    return Cut() || Long() ? length - 8 : audio.ending.formEnd - 8;
+  }
   [[nodiscard]] bool Ok(std::uint64_t value) const {
     const Ending& ending = audio.ending;
+    if (Long()) {
+      return true;
+    }
     return Cut()
                ? value >= facts.firstSample + audio.stored - 8
                : value == ending.formEnd - 8 || (ending.unpadded && value == ending.formEnd - 7) ||
@@ -169,7 +122,7 @@ Plan PlanRiff(const FileBytes& file, const Facts& facts, const Audio& audio, con
 // start can make it RF64. Where both already say so, an insert may have been
 // cut off part-way.
 Plan PlanPastRiff(const FileBytes& file, const Facts& facts, const Audio& audio,
-                  const Counts& counts, Changes changes) {
+                  std::uint64_t count, Changes changes) {
   if (facts.form != Form::Riff) {
     return Only(Outcome::TooLarge);  // RF64 or BW64 without ds64 at 12
   }
@@ -180,7 +133,7 @@ Plan PlanPastRiff(const FileBytes& file, const Facts& facts, const Audio& audio,
   Plan plan = std::move(changes).Done();
   plan.outcome = plan.writes.empty() ? Outcome::TooLarge : Outcome::ToEnd;
   plan.insert = Insert::Make;
-  plan.upgrade = Upgrade{audio.ending.formEnd, audio.data, counts.frames.value_or(0)};
+  plan.upgrade = Upgrade{audio.ending.formEnd, audio.data, count};
   plan.mayHaveIntent = saysToEnd;
   return plan;
 }
@@ -188,7 +141,7 @@ Plan PlanPastRiff(const FileBytes& file, const Facts& facts, const Audio& audio,
 // RF64 or BW64 with ds64 at 12, or a RIFF file made so: the 32-bit sizes say
 // 0xFFFFFFFF and ds64 holds the true ones.
 Plan PlanWide(const FileBytes& file, const Facts& facts, const Audio& audio, const RiffSize& riff,
-              const Counts& counts, Changes changes) {
+              Changes changes) {
   if (facts.form != Form::Wide) {
     changes.Want(kFormId, file.Head(kFormId, 4), kRf64);  // BW64 stays BW64
   }
@@ -198,11 +151,6 @@ Plan PlanWide(const FileBytes& file, const Facts& facts, const Audio& audio, con
     changes.Want(kDs64RiffSize, file.Head(kDs64RiffSize, 8), Decon8(riff.Want()));
   }
   changes.Want(kDs64DataSize, file.Head(kDs64DataSize, 8), Decon8(audio.data));
-  if (counts.frames) {
-    changes.Size(kDs64Samples, file.Head(kDs64Samples, 8), {counts.frames, counts.unpadded});
-  } else if (!facts.hasDs64) {
-    changes.Want(kDs64Samples, file.Head(kDs64Samples, 8), Decon8(0));
-  }
   // The table: entries of 12 bytes after the four fields, as many as fit.
   const auto entries = static_cast<std::uint64_t>(Assem4(file.Head<4>(kDs64Table)));
   if (!facts.hasDs64 || kDs64Body + kDs64Entry * entries > facts.layout.firstSize) {
@@ -214,8 +162,36 @@ Plan PlanWide(const FileBytes& file, const Facts& facts, const Audio& audio, con
   return plan;
 }
 
-std::optional<std::uint64_t> Cap32(std::optional<std::uint64_t> value) {
-  return value ? std::optional(std::min(*value, kMax32)) : std::nullopt;
+// The sample count of fact and, in RF64, of ds64: kept true and the same,
+// and exact in a file that is or becomes RF64. What they hold, 0 where the
+// format does not tell.
+std::uint64_t KeepCountsTrue(FileBytes& file, const Facts& facts, std::uint64_t data, bool exact,
+                             Changes& changes) {
+  const std::optional<CountRule> rule = CountRuleFor(facts.layout, data);
+  if (!rule) {
+    if (facts.wide && !facts.hasDs64) {  // made RF64: no count
+      changes.Want(kDs64Samples, file.Head(kDs64Samples, 8), Decon8(0));
+    }
+    return 0;  // fact is left alone
+  }
+  std::array<unsigned char, 4> fact{};
+  const bool hasFact = facts.layout.factAt && file.Read(*facts.layout.factAt, fact);
+  const std::optional<std::uint64_t> factCount =
+      hasFact ? std::optional(static_cast<std::uint64_t>(Assem4(fact))) : std::nullopt;
+  std::uint64_t count = 0;
+  if (facts.wide) {
+    // ds64's count first (in a JUNK body becoming ds64 too, as a run cut off
+    // after the id left it); fact's 0xFFFFFFFF only says "see ds64".
+    const std::optional<std::uint64_t> ds64 = Assem8(file.Head<8>(kDs64Samples));
+    count = ChooseCount(*rule, exact, {ds64, factCount != kMax32 ? factCount : std::nullopt});
+    changes.Want(kDs64Samples, file.Head(kDs64Samples, 8), Decon8(count));
+  } else {
+    count = ChooseCount(*rule, exact, {factCount});
+  }
+  if (hasFact) {
+    changes.Want(*facts.layout.factAt, fact, Decon4(FactFor(count)));
+  }
+  return count;
 }
 
 }  // namespace
@@ -227,33 +203,28 @@ Plan PlanSizes(std::span<const unsigned char> head, std::uint64_t length, const 
     return Only(*outcome);
   }
   const Facts& facts = std::get<Facts>(examined);
-  const std::optional<Audio> audio = WhereAudioEnds(file, facts, StatedSizes(file, facts));
+  const auto size32 = static_cast<std::uint64_t>(Assem4(facts.dataSize));
+  const std::optional<Audio> audio = WhereAudioEnds(
+      file, facts.firstSample, StatedSizes(file, facts),
+      size32 != kMax32 ? std::optional(size32) : std::nullopt, facts.layout.blockAlign);
   if (!audio) {
     return Only(Outcome::ReadFailed);
   }
   const RiffSize riff{facts, *audio, length};
-  // The fact chunk's sample count: the frames the audio holds. One short of
-  // the count by a pad byte that the data size includes is right too.
   const std::uint64_t data = audio->data;
-  const Counts counts{Frames(facts.layout, data),
-                      data > 0 && data % 2 == 0 ? Frames(facts.layout, data - 1) : std::nullopt};
+  const bool pastRiff = !facts.wide && (data > kMax32 || riff.Want() > kMax32);
   Changes changes;
-  std::array<unsigned char, 4> fact{};
-  if (facts.layout.factAt && counts.frames && file.Read(*facts.layout.factAt, fact)) {
-    changes.Size(*facts.layout.factAt, fact,
-                 {Cap32(counts.frames), Cap32(counts.unpadded),
-                  facts.wide ? std::optional(kMax32) : std::nullopt});
-  }
+  const std::uint64_t count = KeepCountsTrue(file, facts, data, facts.wide || pastRiff, changes);
   if (file.Failed()) {
     return Only(Outcome::ReadFailed);
   }
-  if (!facts.wide && (data > kMax32 || riff.Want() > kMax32)) {
-    return PlanPastRiff(file, facts, *audio, counts, std::move(changes));
+  if (pastRiff) {
+    return PlanPastRiff(file, facts, *audio, count, std::move(changes));
   }
   if (!facts.wide) {
     return PlanRiff(file, facts, *audio, riff, std::move(changes));
   }
-  return PlanWide(file, facts, *audio, riff, counts, std::move(changes));
+  return PlanWide(file, facts, *audio, riff, std::move(changes));
 }
 
 }  // namespace zavevuv

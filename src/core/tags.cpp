@@ -87,6 +87,40 @@ std::optional<std::uint64_t> TagStart(FileBytes& file, std::uint64_t end, std::u
 
 }  // namespace
 
+bool CutTagAt(FileBytes& file, std::uint64_t at) {
+  constexpr std::uint64_t kId3v1 = 128, kEnhanced = 227, kApe = 32, kId3v2 = 10;
+  const std::uint64_t left = file.Length() - at;
+  std::array<unsigned char, kApe> start{};
+  const auto got = std::span(start).first(static_cast<std::size_t>(std::min(left, kApe)));
+  if (left < 3 || !file.Read(at, got)) {
+    return false;
+  }
+  if (Starts(got, "TAG")) {
+    return left < (left >= 4 && start[3] == '+' ? kEnhanced + kId3v1 : kId3v1);
+  }
+  if (left >= 8 && Starts(got, "APETAGEX")) {
+    // At its header: the size counts the items and the footer.
+    return left < kApe ||
+           left < static_cast<std::uint64_t>(Assem4(std::span(start).subspan<12, 4>())) + kApe;
+  }
+  // "ID3 " is a chunk's id; a tag's fourth byte is its version, 2 to 4.
+  if (Starts(got, "ID3") && (left < 4 || (start[3] >= 2 && start[3] <= 4))) {
+    if (left < kId3v2) {
+      return true;
+    }
+    std::uint64_t size = 0;
+    for (const unsigned char b : std::span(start).subspan<6, 4>()) {
+      if (b >= 0x80) {
+        return false;
+      }
+      size = size << 7U | b;
+    }
+    const std::uint64_t footer = (start[5] & 0x10U) != 0 ? kId3v2 : 0;
+    return left < kId3v2 + size + footer;
+  }
+  return false;
+}
+
 std::vector<std::uint64_t> FormEnds(FileBytes& file, std::uint64_t floor) {
   std::vector<std::uint64_t> ends{file.Length()};
   while (ends.size() <= kMaxTags) {

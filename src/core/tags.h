@@ -15,4 +15,9 @@ namespace zavevuv {
 // stacked at its end begins, last tag first. None begins before `floor`.
 std::vector<std::uint64_t> FormEnds(FileBytes& file, std::uint64_t floor);
 
+// Whether the bytes from `at` to the end of the file begin like an appended
+// tag ("TAG", "APETAGEX", "ID3" and a version) but are shorter than that tag:
+// a copy cut inside its tag.
+bool CutTagAt(FileBytes& file, std::uint64_t at);
+
 }  // namespace zavevuv

@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: MIT
+#include "counts.h"
+
+#include <algorithm>
+
+#include "format.h"
+
+namespace zavevuv {
+namespace {
+
+// Format tags whose counts follow from the data size.
+constexpr std::uint64_t kPcm = 1, kAdpcm = 2, kFloat = 3, kAlaw = 6, kMulaw = 7, kImaAdpcm = 0x11,
+                        kGsm = 0x31, kExtensible = 0xFFFE;
+constexpr std::uint64_t kGsmBlock = 65, kGsmSamples = 320;  // GSM 6.10: 320 samples in 65 bytes
+
+// One fewer frame is exact where the data size counts a pad byte: an even
+// size one more than whole frames.
+CountRule Frames(std::uint64_t align, std::uint64_t data) {
+  const std::uint64_t frames = data / align;
+  const bool pad = data > 0 && data % 2 == 0 && (data - 1) % align == 0;
+  const std::uint64_t least = pad ? (data - 1) / align : frames;
+  return {.most = frames, .whole = data >= align, .want = frames, .least = least};
+}
+
+// A block's last samples may be padding, so a count anywhere up to the blocks
+// the data reaches into is right. A pad byte that the data size counts (an
+// even size one more than whole odd-sized blocks, as sox writes GSM) is no
+// block of its own.
+CountRule Blocks(std::uint64_t align, std::uint64_t perBlock, std::uint64_t data) {
+  if (data % 2 == 0 && align > 1 && data % align == 1) {
+    data -= 1;
+  }
+  const std::uint64_t whole = data / align;
+  const std::uint64_t reached = whole + (data % align != 0 ? 1 : 0);
+  return {.most = reached * perBlock,
+          .whole = whole != 0,
+          .want = whole * perBlock,
+          .least = reached != 0 ? (reached - 1) * perBlock + 1 : 1};
+}
+
+}  // namespace
+
+std::optional<CountRule> CountRuleFor(const Layout& layout, std::uint64_t data) {
+  const std::uint64_t align = layout.blockAlign;
+  switch (layout.format) {
+    case kPcm:
+    case kFloat:
+    case kAlaw:
+    case kMulaw:
+    case kExtensible << 16U | kPcm:
+    case kExtensible << 16U | kFloat:
+    case kExtensible << 16U | kAlaw:
+    case kExtensible << 16U | kMulaw:
+      return align != 0 ? std::optional(Frames(align, data)) : std::nullopt;
+    case kAdpcm:
+    case kImaAdpcm:
+      return align != 0 && layout.perBlock != 0
+                 ? std::optional(Blocks(align, layout.perBlock, data))
+                 : std::nullopt;
+    case kGsm:
+      return Blocks(align != 0 ? align : kGsmBlock,
+                    layout.perBlock != 0 ? layout.perBlock : kGsmSamples, data);
+    default:
+      return std::nullopt;
+  }
+}
+
+std::uint64_t ChooseCount(const CountRule& rule, bool exact,
+                          std::initializer_list<std::optional<std::uint64_t>> now) {
+  const auto right = std::ranges::find_if(
+      now, [&](const auto& count) { return count && rule.Right(*count, exact); });
+  return right != now.end() ? **right : rule.want;
+}
+
+std::uint64_t FactFor(std::uint64_t count) { return std::min(count, kMax32); }
+
+}  // namespace zavevuv

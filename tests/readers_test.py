@@ -6,13 +6,17 @@
                                      reserved, and RIFF made RF64 by an inserted block (cut off too)
     readers_test.py BINARY taggers   files tagged by id3 and mutagen are left alone; the fact count
                                      of a crashed IMA ADPCM file reads the same in ffprobe and libsndfile
+    readers_test.py BINARY writers   valid ADPCM and GSM files of sox, ffmpeg and libsndfile are left
+                                     alone; GStreamer and sox piped files and a copy cut inside its tag
+                                     read every frame
 """
 import os, re, shutil, struct, subprocess, sys, tempfile, wave
 
 tool, reader = sys.argv[1], sys.argv[2]
 MUTAGEN = "/usr/bin/python3"  # Debian's python3-mutagen is for the system's interpreter
 needs = {"wave": [], "sndfile": ["sndfile-info", "ffprobe", "fallocate"],
-         "taggers": ["id3", "ffmpeg", "ffprobe", "sndfile-info"]}[reader]
+         "taggers": ["id3", "ffmpeg", "ffprobe", "sndfile-info"],
+         "writers": ["sox", "ffmpeg", "ffprobe", "sndfile-info", "sndfile-convert", "gst-launch-1.0", "id3"]}[reader]
 missing = [t for t in needs if not shutil.which(t)]
 if reader == "taggers" and subprocess.run([MUTAGEN, "-c", "import mutagen"], capture_output=True).returncode:
     missing.append("python3-mutagen")
@@ -152,6 +156,40 @@ with tempfile.TemporaryDirectory() as tmp:
             print(f"{'ok' if results[-1] else 'FAIL'}: tmpfs: sizes to the end only")
         else:
             print("not checked: the tmpfs fallback, as mounting one needs root")
+    elif reader == "writers":
+        def left_alone(name, make):  # a valid file: byte for byte the same, "correct"
+            make()
+            before = open(path, "rb").read()
+            check(f"valid, {name}: left alone", path, GOOD, lambda: open(path, "rb").read() == before)
+
+        for enc, ch, rate, secs in (("gsm-full-rate", 1, 8000, "3.7"), ("ms-adpcm", 2, 44100, "2.3"),
+                                    ("ima-adpcm", 2, 44100, "2.3"), ("ima-adpcm", 1, 8000, "0.4999")):
+            left_alone(f"sox {enc} {ch} ch {secs} s", lambda: run(
+                "sox", "-n", "-r", str(rate), "-c", str(ch), "-e", enc, path, "synth", secs, "sine", "440"))
+        for codec, ch in (("adpcm_ima_wav", 1), ("adpcm_ima_wav", 2), ("adpcm_ms", 2)):
+            left_alone(f"ffmpeg {codec} {ch} ch", lambda: run(
+                "ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "sine=d=0.4999:sample_rate=8000",
+                "-ac", str(ch), "-c:a", codec, path))
+        src = os.path.join(tmp, "src.wav")
+        for enc, ch in (("ima-adpcm", 1), ("ima-adpcm", 2), ("ms-adpcm", 1), ("ms-adpcm", 2), ("gsm610", 1)):
+            run("sox", "-n", "-r", "8000", "-c", str(ch), "-b", "16", src, "synth", "0.4999", "sine", "440")
+            left_alone(f"libsndfile {enc} {ch} ch, odd frames", lambda: run("sndfile-convert", f"-{enc}", src, path))
+        # Streams that never patch their sizes: GStreamer's LIST after the audio, sox's pad byte.
+        run("sh", "-c", "gst-launch-1.0 -q audiotestsrc num-buffers=5 samplesperbuffer=800 ! "
+            "audio/x-raw,format=S16LE,rate=8000,channels=1 ! taginject tags=title=Tagged ! wavenc ! "
+            'fdsink fd=1 2>/dev/null | cat > "$0"', path)
+        check("GStreamer to a pipe, LIST after", path, FIXED, lambda: counts(path) == [4000, 4000, 4000])
+        run("sh", "-c", 'sox -n -r 8000 -c 1 -b 24 -t wav - synth 0.500125 sine 440 | cat > "$0"', path)
+        def whole_frames():  # 4001 frames of 3 bytes, the pad byte after them not counted
+            data = open(path, "rb").read()
+            return counts(path, False) == [4001, 4001] and data[data.index(b"data") + 4:][:4] == struct.pack("<I", 12003)
+        check("sox 24-bit mono to a pipe, pad byte", path, FIXED, whole_frames)
+        run("ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "sine=d=0.5:sample_rate=8000", "-write_peak", "on", path)
+        run("id3", "-t", "A title", path)
+        whole = open(path, "rb").read()
+        with open(path, "wb") as f:
+            f.write(whole[:len(whole) - 112])  # cut inside the ID3v1 tag
+        check("ffmpeg with levl, tagged, cut inside its tag", path, GOOD, lambda: counts(path, False) == [4000, 4000])
     else:
         def patch(p, **fields):  # offset: 32-bit value, as a crashed writer leaves them
             with open(p, "r+b") as f:

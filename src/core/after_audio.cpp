@@ -133,7 +133,9 @@ std::optional<ChainStart> ChainFromEnd(FileBytes& file, std::uint64_t firstSampl
   if (window.empty()) {
     return std::nullopt;
   }
-  std::bitset<kWindow> reaches, followsOne, unpadded;
+  std::bitset<kWindow> reaches;
+  std::bitset<kWindow> followsOne;
+  std::bitset<kWindow> unpadded;
   for (std::uint64_t at = formEnd - kChunkHeader + 1; at-- > lo;) {
     const auto chunk = KnownChunk(window.subspan(static_cast<std::size_t>(at - lo)));
     if (!chunk) {

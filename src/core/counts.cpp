@@ -67,7 +67,7 @@ std::optional<CountRule> CountRuleFor(const Layout& layout, std::uint64_t data) 
 
 std::uint64_t ChooseCount(const CountRule& rule, bool exact,
                           std::initializer_list<std::optional<std::uint64_t>> now) {
-  const auto right = std::ranges::find_if(
+  const auto* const right = std::ranges::find_if(
       now, [&](const auto& count) { return count && rule.Right(*count, exact); });
   return right != now.end() ? **right : rule.want;
 }

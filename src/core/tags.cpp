@@ -88,7 +88,10 @@ std::optional<std::uint64_t> TagStart(FileBytes& file, std::uint64_t end, std::u
 }  // namespace
 
 bool CutTagAt(FileBytes& file, std::uint64_t at) {
-  constexpr std::uint64_t kId3v1 = 128, kEnhanced = 227, kApe = 32, kId3v2 = 10;
+  constexpr std::uint64_t kId3v1 = 128;
+  constexpr std::uint64_t kEnhanced = 227;
+  constexpr std::uint64_t kApe = 32;
+  constexpr std::uint64_t kId3v2 = 10;
   const std::uint64_t left = file.Length() - at;
   std::array<unsigned char, kApe> start{};
   const auto got = std::span(start).first(static_cast<std::size_t>(std::min(left, kApe)));

@@ -65,11 +65,40 @@ Fd Reopen(const Fd& named, const struct stat& st, const char* path, int flags) {
   return fd;
 }
 
+namespace {
+
+// The path resolved with O_PATH, which reaches no driver. Run as root, a
+// symbolic link as the last component is followed only when root or the
+// owner of the file it names owns it: a user's link into a file of another
+// is not followed (the rule some web servers apply).
+Fd Resolve(const char* path, struct stat& st) {
+  static const bool root = ::geteuid() == 0;  // asked once a run
+  if (!root) {
+    Fd named = Fd::Open(path, O_PATH | O_CLOEXEC);
+    return named && ::fstat(named.get(), &st) == 0 ? std::move(named) : Fd();
+  }
+  Fd named = Fd::Open(path, O_PATH | O_NOFOLLOW | O_CLOEXEC);
+  struct stat link {};
+  if (!named || ::fstat(named.get(), &link) != 0) {
+    return {};
+  }
+  if (!S_ISLNK(link.st_mode)) {
+    st = link;
+    return named;
+  }
+  named = Fd::Open(path, O_PATH | O_CLOEXEC);
+  if (!named || ::fstat(named.get(), &st) != 0 || (link.st_uid != 0 && link.st_uid != st.st_uid)) {
+    return {};
+  }
+  return named;
+}
+
+}  // namespace
+
 std::optional<RegularFile> OpenRegular(const char* path) {
-  // O_PATH resolves the name and reaches no driver.
-  Fd named = Fd::Open(path, O_PATH | O_CLOEXEC);
   RegularFile file;
-  if (!named || ::fstat(named.get(), &file.st) != 0 || !S_ISREG(file.st.st_mode)) {
+  Fd named = Resolve(path, file.st);
+  if (!named || !S_ISREG(file.st.st_mode)) {
     return std::nullopt;
   }
   // Whether a write would be allowed, asked as an open for writing would be
@@ -142,5 +171,7 @@ bool WriteAll(int fd, std::string_view text) {
 bool SyncData(int fd) {
   return Retry([&] { return ::fdatasync(fd); }) == 0;
 }
+
+bool Stat(const Fd& fd, struct stat& st) { return ::fstat(fd.get(), &st) == 0; }
 
 }  // namespace zavevuv

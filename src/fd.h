@@ -73,4 +73,7 @@ bool WriteAll(int fd, std::string_view text);
 // fdatasync(2): true once what was written is on the storage device.
 bool SyncData(int fd);
 
+// fstat(2) of an open file.
+bool Stat(const Fd& fd, struct stat& st);
+
 }  // namespace zavevuv

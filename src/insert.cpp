@@ -11,71 +11,160 @@
 #include <cerrno>
 #include <charconv>
 #include <string>
+#include <string_view>
 
 namespace zavevuv {
 namespace {
 
-constexpr const char* kIntentName = "user.zavevuv_32uvo.insert";  // "B OLDLENGTH"
-constexpr int kMaxExtents = 1 << 16;  // holes looked at for a cut-off shift
+// "B OLDLENGTH" and " AT+LENGTH" for each hole.
+constexpr const char* kIntentName = "user.zavevuv_32uvo.insert";
+constexpr std::size_t kMaxHoles = 32;  // a file with more is never inserted into
 
-// A write lease: granted only while no other descriptor of the file is open,
-// and while it is held another process's open waits. A file still being
-// recorded is never shifted under its writer.
-class Lease {
- public:
-  explicit Lease(int fd) : fd_(fd), held_(::fcntl(fd, F_SETLEASE, F_WRLCK) == 0) {}
-  Lease(const Lease&) = delete;
-  Lease& operator=(const Lease&) = delete;
-  ~Lease() {
-    if (held_) {
-      static_cast<void>(::fcntl(fd_, F_SETLEASE, F_UNLCK));
+// The file's holes, in order; nothing on an error or past `most` of them.
+std::optional<std::vector<Hole>> Holes(int fd, std::uint64_t length, std::size_t most) {
+  std::vector<Hole> holes;
+  for (std::uint64_t at = 0; at < length;) {
+    const off_t start = ::lseek(fd, static_cast<off_t>(at), SEEK_HOLE);
+    if (start < 0) {
+      return std::nullopt;
     }
+    if (static_cast<std::uint64_t>(start) >= length) {
+      break;
+    }
+    const off_t next = ::lseek(fd, start, SEEK_DATA);
+    if (next < 0 && errno != ENXIO) {
+      return std::nullopt;
+    }
+    const std::uint64_t end = next < 0 ? length : static_cast<std::uint64_t>(next);
+    holes.push_back({static_cast<std::uint64_t>(start), end - static_cast<std::uint64_t>(start)});
+    if (holes.size() > most) {
+      return std::nullopt;
+    }
+    at = end;
   }
-  [[nodiscard]] bool Held() const { return held_; }
-
- private:
-  int fd_;
-  bool held_;
-};
+  return holes;
+}
 
 // The intent, written and synced before the insert, so that a cut-off shift
 // is known afterwards: nothing in the header can show it.
 bool WriteIntent(int fd, const Intent& intent) {
-  const std::string value = std::to_string(intent.b) + " " + std::to_string(intent.oldLength);
+  std::string value = std::to_string(intent.b) + " " + std::to_string(intent.oldLength);
+  for (const Hole& hole : intent.holes) {
+    value += " " + std::to_string(hole.at) + "+" + std::to_string(hole.length);
+  }
   return ::fsetxattr(fd, kIntentName, value.data(), value.size(), 0) == 0 && ::fsync(fd) == 0;
+}
+
+// A number and what follows it, or nothing.
+std::optional<std::uint64_t> Number(std::string_view& text) {
+  std::uint64_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc{} || end == text.data()) {
+    return std::nullopt;
+  }
+  text.remove_prefix(static_cast<std::size_t>(end - text.data()));
+  return value;
+}
+
+std::optional<Intent> ParseIntent(std::string_view text) {
+  Intent intent;
+  const auto b = Number(text);
+  if (!b || !text.starts_with(' ')) {
+    return std::nullopt;
+  }
+  text.remove_prefix(1);
+  const auto oldLength = Number(text);
+  if (!oldLength) {
+    return std::nullopt;
+  }
+  intent.b = *b;
+  intent.oldLength = *oldLength;
+  while (text.starts_with(' ') && intent.holes.size() <= kMaxHoles) {
+    text.remove_prefix(1);
+    const auto at = Number(text);
+    if (!at || !text.starts_with('+')) {
+      return std::nullopt;
+    }
+    text.remove_prefix(1);
+    const auto length = Number(text);
+    if (!length) {
+      return std::nullopt;
+    }
+    intent.holes.push_back({*at, *length});
+  }
+  return text.empty() ? std::optional(intent) : std::nullopt;
+}
+
+// The holes a shift cut off at `cut` would leave of `before`: those after it
+// moved on by `b`, a new one of `b` bytes at it, neighbours merged.
+std::vector<Hole> ShiftedAt(const std::vector<Hole>& before, std::uint64_t cut, std::uint64_t b) {
+  std::vector<Hole> after{{cut, b}};
+  for (const Hole& hole : before) {
+    after.push_back(hole.at >= cut ? Hole{hole.at + b, hole.length} : hole);
+  }
+  std::ranges::sort(after, {}, &Hole::at);
+  std::vector<Hole> merged;
+  for (const Hole& hole : after) {
+    if (!merged.empty() && merged.back().at + merged.back().length == hole.at) {
+      merged.back().length += hole.length;
+    } else {
+      merged.push_back(hole);
+    }
+  }
+  return merged;
+}
+
+// Where the cut-off shift's hole is: the start of the one hole of `now` that
+// a shift cut off within it explains, when exactly one does.
+std::optional<std::uint64_t> ShiftedHole(const std::vector<Hole>& now, const Intent& intent) {
+  std::optional<std::uint64_t> found;
+  for (const Hole& hole : now) {
+    if (hole.length < intent.b) {
+      continue;
+    }
+    // The new block at the hole's start, or at its end where it merged with a
+    // hole of the file's own before it.
+    for (const std::uint64_t cut : {hole.at, hole.at + hole.length - intent.b}) {
+      const bool inside = std::ranges::any_of(
+          intent.holes, [&](const Hole& old) { return old.at < cut && cut < old.at + old.length; });
+      if (!inside && ShiftedAt(intent.holes, cut, intent.b) == now) {
+        if (found && *found != hole.at) {
+          return std::nullopt;  // two holes would do: no telling which
+        }
+        found = hole.at;
+      }
+    }
+  }
+  return found;
 }
 
 }  // namespace
 
-std::optional<Intent> ReadIntent(int fd) {
-  std::array<char, 64> value{};
+IntentRead ReadIntent(int fd) {
+  std::array<char, 2048> value{};
   const ssize_t got = ::fgetxattr(fd, kIntentName, value.data(), value.size());
-  if (got <= 0) {
-    return std::nullopt;
+  if (got < 0) {
+    // No attribute, or a file system without user attributes: no insert was
+    // ever made here. Anything else (EIO, a value too long) is not known.
+    return {errno == ENODATA || errno == ENOTSUP ? IntentRead::None : IntentRead::Failed, {}};
   }
-  Intent intent;
-  const char* end = value.data() + got;
-  const auto first = std::from_chars(value.data(), end, intent.b);
-  if (first.ec != std::errc{} || first.ptr == end || *first.ptr != ' ' ||
-      std::from_chars(first.ptr + 1, end, intent.oldLength).ptr != end) {
-    return std::nullopt;
-  }
-  return intent;
+  const auto intent = ParseIntent({value.data(), static_cast<std::size_t>(got)});
+  return intent ? IntentRead{IntentRead::Found, *intent} : IntentRead{IntentRead::Failed, {}};
 }
 
 void RemoveIntent(int fd) { static_cast<void>(::fremovexattr(fd, kIntentName)); }
 
 Room MakeRoom(const Fd& out, const Upgrade& upgrade, std::uint64_t length, blksize_t blockSize) {
-  const Lease lease(out.get());
-  if (!lease.Held()) {
-    return Room::NotPossible;  // open elsewhere, not ours to lease, or leases are off
+  const auto holes = Holes(out.get(), length, kMaxHoles);
+  if (!holes) {
+    return Room::NotPossible;  // too many holes to tell a cut-off shift's from
   }
   // The file system's block size; doubled where the insert wants more (ext4
   // with bigalloc needs its cluster size, which neither stat nor statfs tell).
   std::uint64_t b =
       std::clamp<std::uint64_t>(static_cast<std::uint64_t>(blockSize), kMinBlock, kMaxBlock);
   for (;;) {
-    if (!WriteIntent(out.get(), {b, length})) {
+    if (!WriteIntent(out.get(), {b, length, *holes})) {
       RemoveIntent(out.get());
       return Room::NotPossible;  // no insert where the intent cannot be kept
     }
@@ -96,72 +185,26 @@ Room MakeRoom(const Fd& out, const Upgrade& upgrade, std::uint64_t length, blksi
   return Room::Made;
 }
 
-Shift TakeBackShift(RegularFile& file, const char* path, const Intent& intent) {
-  const int fd = file.fd.get();
-  const auto length = static_cast<std::uint64_t>(file.st.st_size);
-  if (length == intent.oldLength) {
-    RemoveIntent(fd);  // the insert never happened
-    return Shift::NeverMade;
-  }
-  if (length != intent.oldLength + intent.b || intent.b % kMinBlock != 0) {
-    return Shift::Left;  // not the file the intent was written for
-  }
-  // The hole of exactly B bytes that the cut-off shift left in the audio.
-  std::optional<off_t> hole;
-  off_t at = 0;
-  for (int i = 0; i < kMaxExtents && !hole && static_cast<std::uint64_t>(at) < length; ++i) {
-    const off_t start = ::lseek(fd, at, SEEK_HOLE);
-    if (start < 0 || static_cast<std::uint64_t>(start) >= length) {
-      break;
-    }
-    off_t next = ::lseek(fd, start, SEEK_DATA);
-    next = next < 0 ? static_cast<off_t>(length) : next;
-    if (static_cast<std::uint64_t>(next - start) == intent.b) {
-      hole = start;
-    }
-    at = next;
-  }
-  Fd out = hole ? OpenForWriting(file, path) : Fd();
-  if (!out) {
+Shift TakeBackShift(const Fd& out, std::uint64_t length, const Intent& intent) {
+  const auto holes = Holes(out.get(), length, kMaxHoles + 1);
+  if (!holes) {
     return Shift::Left;
   }
-  static_cast<void>(file.fd.Close());  // only read: the lease wants one descriptor
-  const Lease lease(out.get());
-  if (!lease.Held() ||
-      ::fallocate(out.get(), FALLOC_FL_COLLAPSE_RANGE, *hole, static_cast<off_t>(intent.b)) != 0 ||
+  if (*holes == intent.holes) {
+    RemoveIntent(out.get());  // the insert never happened (the file may have grown since)
+    return Shift::NeverMade;
+  }
+  const auto hole = length == intent.oldLength + intent.b && intent.b % kMinBlock == 0
+                        ? ShiftedHole(*holes, intent)
+                        : std::nullopt;
+  if (!hole ||
+      ::fallocate(out.get(), FALLOC_FL_COLLAPSE_RANGE, static_cast<off_t>(*hole),
+                  static_cast<off_t>(intent.b)) != 0 ||
       ::fsync(out.get()) != 0) {
     return Shift::Left;
   }
   RemoveIntent(out.get());
   return Shift::TakenBack;
-}
-
-Settled SettleIntent(RegularFile& file, const char* path, const Plan& plan) {
-  Settled settled;
-  settled.intent = plan.mayHaveIntent ? ReadIntent(file.fd.get()) : std::nullopt;
-  if (!settled.intent) {
-    return settled;
-  }
-  switch (plan.insert) {
-    case Insert::Make:  // the old header at 0: the shift may have been cut off
-      switch (TakeBackShift(file, path, *settled.intent)) {
-        case Shift::TakenBack:
-          settled.step = Settled::LookAgain;
-          break;
-        case Shift::Left:
-          settled.step = Settled::Leave;  // never inserted into twice
-          break;
-        case Shift::NeverMade:
-          break;
-      }
-      break;
-    case Insert::None:
-      RemoveIntent(file.fd.get());  // an RF64 file: the insert was finished
-      break;
-    case Insert::Finish:
-      break;  // removed once the head block is written
-  }
-  return settled;
 }
 
 }  // namespace zavevuv

@@ -20,6 +20,7 @@ namespace {
 
 constexpr std::size_t kMaxLine = 4095;      // no path is longer
 constexpr std::size_t kReadBlock = 0x4000;  // bytes asked for per read
+constexpr std::size_t kMaxBytes = 4 << 20;  // read in all: 512 names of 4,095 bytes fit
 constexpr std::size_t kFirstBytes = 12;     // "RIFF", its size, "WAVE"
 
 // Whether a list may be read from what `st` describes: a regular file, a
@@ -134,8 +135,14 @@ FileList ReadList(const char* path, std::size_t most) {
   Lines lines(most);
   std::string start;  // the first bytes, to tell a WAVE file
   std::array<char, kReadBlock> block{};
-  for (;;) {
+  // A stream has an end: endless empty lines, say, are read no further than
+  // 4 MiB. Fewer names than the most by then make no list.
+  for (std::size_t read = 0;;) {
+    if (read >= kMaxBytes) {
+      return lines.list.names.size() == most ? lines.list : Unusable();
+    }
     const auto got = ReadSome(fd.get(), block);
+    read += got.value_or(0);
     if (!got) {
       return Unusable();  // a directory, or a read error
     }

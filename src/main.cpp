@@ -2,11 +2,13 @@
 // zavevuv_32uvo: repairs the data length in WAV file headers.
 //   zavevuv_32uvo FILE.wav         checks and repairs one file
 //   zavevuv_32uvo LIST PREFIX      every name in LIST, with PREFIX put before it
+#include "hold.h"
 #include "output.h"
 #include "zavevuv.h"
 
 int main(int argc, char* argv[]) {
   zavevuv::GuardStandardDescriptors();
+  zavevuv::HoldLeaseBreaksForTheRun();  // one thread: a lease break never ends the run
   int status = 1;
   switch (argc - 1) {
     case 1:

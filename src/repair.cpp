@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: MIT
 // Checks and repairs one file: the I/O around the decision. The file is
 // opened only when it is a regular file we may write, read-only at first:
-// its first bytes are read with one pread, and only when the plan changes
-// something is it opened for writing, written and synced.
+// its first bytes are read with one pread. Only when that look plans a write
+// is it opened for writing; then, with another instance locked out and
+// (where the kernel grants it) a write lease held, it is looked at anew, and
+// what that look decides is written and synced.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <array>
 
 #include "fd.h"
+#include "hold.h"
 #include "insert.h"
 #include "messages.h"
 #include "output.h"
@@ -17,32 +22,27 @@
 namespace zavevuv {
 namespace {
 
-// One look at the file: the descriptor, the bytes read and what they need.
-// `decided` is false when the file could not be opened or read; the plan's
-// outcome then says which.
+using Buffer = std::array<unsigned char, kHeadBytes>;
+
+// One look at a file: the bytes read and what they need. `decided` is false
+// when they could not be read; the plan's outcome then says so.
 struct Look {
-  std::optional<RegularFile> file;
   std::span<const unsigned char> head;
+  std::uint64_t length = 0;
   Plan plan;
   bool decided = false;
 };
 
-Look LookAt(const char* path, std::span<unsigned char, kHeadBytes> buffer) {
+Look LookAt(int fd, std::uint64_t length, Buffer& buffer) {
   Look look;
-  look.file = OpenRegular(path);
-  if (!look.file) {
-    look.plan.outcome = Outcome::CannotOpen;
-    return look;
-  }
-  const int fd = look.file->fd.get();
-  const auto length = static_cast<std::uint64_t>(look.file->st.st_size);
-  const auto got =
-      ReadAt(fd, buffer.first(static_cast<std::size_t>(std::min(length, kHeadBytes))), 0);
+  look.length = length;
+  const auto got = ReadAt(
+      fd, std::span(buffer).first(static_cast<std::size_t>(std::min(length, kHeadBytes))), 0);
   if (!got) {
     look.plan.outcome = Outcome::ReadFailed;
     return look;
   }
-  look.head = buffer.first(*got);  // shorter if the file shrank meanwhile
+  look.head = std::span(buffer).first(*got);  // shorter if the file shrank meanwhile
   look.plan = Decide(look.head, length, [fd](std::uint64_t offset, std::span<unsigned char> out) {
     const auto n = ReadAt(fd, out, static_cast<std::int64_t>(offset));
     return n && *n == out.size();
@@ -51,14 +51,28 @@ Look LookAt(const char* path, std::span<unsigned char, kHeadBytes> buffer) {
   return look;
 }
 
-// Writes what the plan says, syncs it, and makes room for RF64 where it asks.
-Outcome Write(Look& look, const char* path, const std::optional<Intent>& intent) {
+// Writes what a look under the hold decided: an intent left by a cut-off
+// insert first, then the fields, the sync, and room for RF64 where asked.
+// Nothing when the file is to be looked at anew. Only a leased file is ever
+// restructured.
+std::optional<Outcome> Carry(const Fd& out, const Look& look, bool leased, blksize_t blockSize) {
   const Plan& plan = look.plan;
-  Fd out = OpenForWriting(*look.file, path);
-  if (!out) {
-    // An append-only file, say: nothing was written.
-    return plan.writes.empty() && plan.insert != Insert::Finish ? plan.outcome
-                                                                : Outcome::CannotOpen;
+  const IntentRead intent = plan.mayHaveIntent ? ReadIntent(out.get()) : IntentRead{};
+  if (intent.state == IntentRead::Failed) {
+    return Outcome::ReadFailed;  // an insert may be half done: nothing is touched
+  }
+  const bool found = intent.state == IntentRead::Found;
+  if (found && plan.insert == Insert::Make) {  // the old header at 0: a shift cut off?
+    switch (leased ? TakeBackShift(out, look.length, intent.intent) : Shift::Left) {
+      case Shift::TakenBack:
+        return std::nullopt;
+      case Shift::Left:
+        return Outcome::TooLarge;  // never inserted into twice
+      case Shift::NeverMade:
+        break;
+    }
+  } else if (found && plan.insert == Insert::None) {
+    RemoveIntent(out.get());  // an RF64 file: the insert was finished
   }
   const std::vector<Patch> patches = Writes(look.head, plan);
   for (const Patch& patch : patches) {
@@ -71,49 +85,77 @@ Outcome Write(Look& look, const char* path, const std::optional<Intent>& intent)
   if (!patches.empty() && !SyncData(out.get())) {
     return Outcome::WriteFailed;
   }
-  if (intent && plan.insert == Insert::Finish) {
+  if (found && plan.insert == Insert::Finish) {
     RemoveIntent(out.get());
   }
-  Outcome outcome = plan.outcome;
-  if (plan.insert == Insert::Make) {
-    // The sizes say "to the end of the file" now; room for ds64 makes it RF64.
-    static_cast<void>(look.file->fd.Close());  // only read: the lease wants one descriptor
-    const auto length = static_cast<std::uint64_t>(look.file->st.st_size);
-    switch (MakeRoom(out, plan.upgrade, length, look.file->st.st_blksize)) {
-      case Room::Made:
-        outcome = Outcome::Fixed;
-        break;
-      case Room::Failed:
-        return Outcome::WriteFailed;
-      case Room::NotPossible:
-        break;
-    }
+  if (plan.insert != Insert::Make || !leased) {
+    return plan.outcome;
   }
-  return out.Close() ? outcome : Outcome::WriteFailed;
+  // The sizes say "to the end of the file" now; room for ds64 makes it RF64.
+  switch (MakeRoom(out, plan.upgrade, look.length, blockSize)) {
+    case Room::Made:
+      return Outcome::Fixed;
+    case Room::Failed:
+      return Outcome::WriteFailed;
+    case Room::NotPossible:
+      break;
+  }
+  return plan.outcome;
+}
+
+// Opens the file for writing, holds it, looks again and carries out what
+// that look decides.
+std::optional<Outcome> Write(RegularFile& file, const char* path, const Look& first,
+                             Buffer& buffer) {
+  const LeaseBreaks breaks;  // before the open, so that it outlives the lease
+  Fd out = OpenForWriting(file, path);
+  if (!out) {
+    // An append-only file, say: nothing was written.
+    return first.plan.writes.empty() && first.plan.insert != Insert::Finish ? first.plan.outcome
+                                                                            : Outcome::CannotOpen;
+  }
+  static_cast<void>(file.fd.Close());  // only read: the lease wants one descriptor
+  const Hold hold(out.get());
+  std::optional<Outcome> outcome = Outcome::ReadFailed;
+  struct stat st {};
+  if (Stat(out, st)) {
+    const Look fresh = LookAt(out.get(), static_cast<std::uint64_t>(st.st_size), buffer);
+    outcome = fresh.decided ? Carry(out, fresh, hold.Leased(), st.st_blksize) : fresh.plan.outcome;
+  }
+  // Closing lets go of the lock and the lease; written data may only be
+  // known kept once it succeeds.
+  if (!out.Close() && outcome != Outcome::ReadFailed) {
+    return Outcome::WriteFailed;
+  }
+  return outcome;
 }
 
 // One look at the file, and what it needs done; nothing when the file is to
 // be looked at anew.
 std::optional<Outcome> RepairOnce(const std::string& path) {
+  std::optional<RegularFile> file = OpenRegular(path.c_str());
+  if (!file) {
+    return Outcome::CannotOpen;
+  }
   // On the stack: a heap buffer this large would cost an mmap and a munmap.
-  std::array<unsigned char, kHeadBytes> buffer;
-  Look look = LookAt(path.c_str(), buffer);
+  Buffer buffer;
+  const Look look = LookAt(file->fd.get(), static_cast<std::uint64_t>(file->st.st_size), buffer);
   if (!look.decided) {
     return look.plan.outcome;
   }
-  const Settled settled = SettleIntent(*look.file, path.c_str(), look.plan);
-  switch (settled.step) {
-    case Settled::LookAgain:
-      return std::nullopt;
-    case Settled::Leave:
-      return Outcome::TooLarge;
-    case Settled::GoOn:
-      break;
+  const Plan& plan = look.plan;
+  if (plan.outcome != Outcome::Fixed && plan.insert == Insert::None) {
+    // Only read; an intent a finished insert left on an RF64 file goes.
+    const IntentRead intent = plan.mayHaveIntent ? ReadIntent(file->fd.get()) : IntentRead{};
+    if (intent.state == IntentRead::Failed) {
+      return Outcome::ReadFailed;
+    }
+    if (intent.state == IntentRead::Found) {
+      RemoveIntent(file->fd.get());
+    }
+    return plan.outcome;
   }
-  if (look.plan.outcome != Outcome::Fixed && look.plan.insert == Insert::None) {
-    return look.plan.outcome;  // only read: closing quietly loses nothing
-  }
-  return Write(look, path.c_str(), settled.intent);
+  return Write(*file, path.c_str(), look, buffer);
 }
 
 }  // namespace

@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: MIT
+// Other processes kept off a file while it is looked at anew and written:
+// an open-file-description lock, so that a second instance waits its turn,
+// and a write lease, so that no other process opens or truncates the file.
+#pragma once
+
+#include <csignal>
+
+namespace zavevuv {
+
+// SIGIO, the signal a lease break sends, held pending in this thread while a
+// lease may be held, so that a break never ends the run: the job in hand is
+// finished, the lease released by closing the file, and the signal drained.
+// Only the thread's mask changes, never a disposition; nothing when the run
+// holds the signal already.
+class LeaseBreaks {
+ public:
+  LeaseBreaks();
+  LeaseBreaks(const LeaseBreaks&) = delete;
+  LeaseBreaks& operator=(const LeaseBreaks&) = delete;
+  ~LeaseBreaks();
+
+ private:
+  bool restore_ = false;
+  sigset_t old_{};
+};
+
+// For a program of one thread: SIGIO held in it for the whole run, so no
+// file costs a mask change, and no break needs aiming at a thread.
+void HoldLeaseBreaksForTheRun();
+
+// The lock, waited for a few seconds at most (another program may lock its
+// own recording for hours), then the lease, where the kernel grants one: the
+// caller owns the file or may lease it, and no other process has it open.
+// Both go when the file is closed.
+class Hold {
+ public:
+  explicit Hold(int fd);
+  // Whether nobody else can open, truncate or lock the file: only then may
+  // it be restructured (a block inserted or taken out).
+  [[nodiscard]] bool Leased() const { return leased_; }
+
+ private:
+  bool leased_ = false;
+};
+
+}  // namespace zavevuv

@@ -58,7 +58,8 @@ const std::string kNoProc =
 // Every write to a file accepted and then lost, and fdatasync failing, as on
 // a disk that fails when the page cache is flushed.
 const std::string kLostSync =
-    "ASAN_OPTIONS=verify_asan_link_order=0 LD_PRELOAD='" ZAVEVUV_LOST_SYNC "' ";
+    "ASAN_OPTIONS=verify_asan_link_order=0 ZAVEVUV_FAULT=lost-sync LD_PRELOAD='" ZAVEVUV_FAULTS
+    "' ";
 
 // The files every row starts from, made afresh for each row.
 void MakeFixture(const TempDir& dir) {
@@ -87,6 +88,14 @@ void MakeFixture(const TempDir& dir) {
   WriteFile(dir / "over.txt", "bad.wav\n" + std::string(4096, 'o') + "\n");
   WriteFile(dir / "edge.txt", "w/" + std::string(4093, 'e') + "\r\n");  // 4,095 bytes and a CR
   mkfifo((dir / "fifo").c_str(), 0600);
+  // A file only root may touch, linked to by another user and by root.
+  std::filesystem::create_directories(dir / "root-only");
+  WriteFile(dir / "root-only/take.wav", wavgen::Build({.riff = 8, .stored = 0}));
+  std::filesystem::permissions(dir / "root-only", std::filesystem::perms::owner_all);
+  for (const char* link : {"theirs.wav", "ours.wav"}) {
+    std::filesystem::create_symlink("root-only/take.wav", dir / link);
+  }
+  static_cast<void>(lchown((dir / "theirs.wav").c_str(), 65534, 65534));
 }
 
 struct Row {
@@ -155,6 +164,9 @@ TEST(CommandLine, RunsAsUsersRunIt) {
       {{"empty.txt", "w/"}, Read(0), 1},
       {{"w", "w/"}, Unreadable("w"), 1},
       {{"bad.wav", "bad.wav"}, Unreadable("bad.wav"), 1},
+      {{"/dev/stdin", ""}, Unreadable("/dev/stdin"), 1, "", "yes '' | "},  // read to 4 MiB
+      {{"theirs.wav"}, Lost("theirs.wav"), 0, "", "", true},  // root: no user's link followed
+      {{"ours.wav"}, Fixed("ours.wav"), 0, "", "", true},
   };
   for (const Row& row : rows) {
     if (row.root && !kRoot) {

@@ -9,14 +9,19 @@
     readers_test.py BINARY writers   valid ADPCM and GSM files of sox, ffmpeg and libsndfile are left
                                      alone; GStreamer and sox piped files and a copy cut inside its tag
                                      read every frame
+    readers_test.py BINARY processes FAULTS   other processes during a repair: a reader opening the file
+                                     mid-insert, the file emptied before the write, second runs, a power
+                                     cut after the insert, two instances, cut-off shifts beside holes of
+                                     the file's own, an intent that cannot be read (FAULTS: the preload)
 """
-import os, re, shutil, struct, subprocess, sys, tempfile, wave
+import os, re, shutil, struct, subprocess, sys, tempfile, time, wave
 
 tool, reader = sys.argv[1], sys.argv[2]
 MUTAGEN = "/usr/bin/python3"  # Debian's python3-mutagen is for the system's interpreter
 needs = {"wave": [], "sndfile": ["sndfile-info", "ffprobe", "fallocate"],
          "taggers": ["id3", "ffmpeg", "ffprobe", "sndfile-info"],
-         "writers": ["sox", "ffmpeg", "ffprobe", "sndfile-info", "sndfile-convert", "gst-launch-1.0", "id3"]}[reader]
+         "writers": ["sox", "ffmpeg", "ffprobe", "sndfile-info", "sndfile-convert", "gst-launch-1.0", "id3"],
+         "processes": ["sndfile-info", "ffprobe", "fallocate", "inotifywait"]}[reader]
 missing = [t for t in needs if not shutil.which(t)]
 if reader == "taggers" and subprocess.run([MUTAGEN, "-c", "import mutagen"], capture_output=True).returncode:
     missing.append("python3-mutagen")
@@ -67,6 +72,40 @@ def check(name, path, message, ok):
 with tempfile.TemporaryDirectory() as tmp:
     path = os.path.join(tmp, "t.wav")
     info = chunk(b"LIST", b"INFO" + chunk(b"INAM", b"Big data\0") + chunk(b"ISFT", b"Lavf59"))
+    big, n = 5 << 30, (5 << 30) // 4  # 5 GiB of 16-bit stereo
+
+    def make(form, riff, stored, first=b"", before=b"", after=b"", audio=big):  # sparse, a tone at both ends
+        head = wav(form, riff, first, 2, 2, before, stored, audio)
+        with open(path, "wb") as f:
+            f.write(head + b"\x01\x02" * 4096)
+            f.seek(len(head) + audio - 8192)
+            f.write(b"\x03\x04" * 4096 + after)
+        return head
+
+    def upgraded(head, after=b""):  # RF64, every frame read, the old file intact after the block
+        with open(path, "rb") as f:
+            new = f.read(1 << 16)
+            b = struct.unpack("<I", new[52:56])[0] + 44  # the JUNK chunk reaches to b + 12
+            f.seek(-8192 - len(after), 2)
+            tail = f.read()
+        h = len(head) - 8
+        return (new[:4] == b"RF64" and new[b + 12:b + h + 4] == head[12:h + 4] and counts(path, False) == [n, n]
+                and new[b + h + 8:b + h + 16] == b"\x01\x02" * 4 and tail == b"\x03\x04" * 4096 + after)
+
+    def intent(b):  # as the tool records it before an insert: B, the length, the holes
+        value, at, fd = b"%d %d" % (b, os.path.getsize(path)), 0, os.open(path, os.O_RDONLY)
+        while at < os.path.getsize(path):
+            start = os.lseek(fd, at, os.SEEK_HOLE)
+            if start >= os.path.getsize(path):
+                break
+            try:
+                at = os.lseek(fd, start, os.SEEK_DATA)
+            except OSError:
+                at = os.path.getsize(path)
+            value += b" %d+%d" % (start, at - start)
+        os.close(fd)
+        return value
+
     if reader == "wave":
         shapes = {"libsndfile": (8, 0, b""), "arecord": (0x80000024, 0x80000000, b""),
                   "ffmpeg": (0xFFFFFFFF, 0xFFFFFFFF, info), "RIFF size stale": (36, None, b""),
@@ -80,40 +119,6 @@ with tempfile.TemporaryDirectory() as tmp:
                 check(f"{name}, {ch} channel(s), {8 * width}-bit", path, GOOD if riff is None else FIXED,
                       lambda: frames(path) == (800, audio) and (open(path, "rb").read() == data) == (riff is None))
     elif reader == "sndfile":
-        big, n = 5 << 30, (5 << 30) // 4  # 5 GiB of 16-bit stereo
-
-        def make(form, riff, stored, first=b"", before=b"", after=b""):  # sparse, a tone at both ends
-            head = wav(form, riff, first, 2, 2, before, stored, big)
-            with open(path, "wb") as f:
-                f.write(head + b"\x01\x02" * 4096)
-                f.seek(len(head) + big - 8192)
-                f.write(b"\x03\x04" * 4096 + after)
-            return head
-
-        def upgraded(head, after=b""):  # RF64, every frame read, the old file intact after the block
-            with open(path, "rb") as f:
-                new = f.read(1 << 16)
-                b = struct.unpack("<I", new[52:56])[0] + 44  # the JUNK chunk reaches to b + 12
-                f.seek(-8192 - len(after), 2)
-                tail = f.read()
-            h = len(head) - 8
-            return (new[:4] == b"RF64" and new[b + 12:b + h + 4] == head[12:h + 4] and counts(path, False) == [n, n]
-                    and new[b + h + 8:b + h + 16] == b"\x01\x02" * 4 and tail == b"\x03\x04" * 4096 + after)
-
-        def intent(b):  # as the tool records it before an insert: B, the length, the holes
-            value, at, fd = b"%d %d" % (b, os.path.getsize(path)), 0, os.open(path, os.O_RDONLY)
-            while at < os.path.getsize(path):
-                start = os.lseek(fd, at, os.SEEK_HOLE)
-                if start >= os.path.getsize(path):
-                    break
-                try:
-                    at = os.lseek(fd, start, os.SEEK_DATA)
-                except OSError:
-                    at = os.path.getsize(path)
-                value += b" %d+%d" % (start, at - start)
-            os.close(fd)
-            return value
-
         def as_rf64():  # Debian's libsndfile 1.2 reads RF64, but not its copy BW64: shown renamed
             with open(path, "r+b") as f:
                 f.write(b"RF64")
@@ -171,6 +176,88 @@ with tempfile.TemporaryDirectory() as tmp:
             print(f"{'ok' if results[-1] else 'FAIL'}: tmpfs: sizes to the end only")
         else:
             print("not checked: the tmpfs fallback, as mounting one needs root")
+    elif reader == "processes":
+        if run("stat", "-f", "-c", "%T", tmp).strip() not in ("ext2/ext3", "xfs"):
+            sys.exit(print(f"SKIPPED: {tmp} is not ext4 or XFS, which insert a block"))
+        fault = lambda name: dict(os.environ, LD_PRELOAD=sys.argv[3], ZAVEVUV_FAULT=name, ZAVEVUV_FAULT_FILE=path,
+                                  ASAN_OPTIONS="verify_asan_link_order=0")
+        said = lambda env=None: subprocess.run([tool, path], capture_output=True, env=env).stdout.decode()
+        xattr = "user.zavevuv_32uvo.insert"
+
+        def mid_insert():  # a reader opens the file once the intent is written: the lease breaks
+            watcher = subprocess.Popen(["sh", "-c", 'inotifywait -e attrib "$0" >/dev/null && exec head -c1 "$0"',
+                                        path], stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+            while "established" not in watcher.stderr.readline():
+                pass
+            done = subprocess.run([tool, path], capture_output=True, text=True, env=fault("slow-insert"))
+            watcher.wait(timeout=60)
+            return done
+
+        head = make(b"RIFF", 8, 0)
+        done = mid_insert()
+        results.append(done.returncode == 0 and done.stdout == FIXED.format(path) and upgraded(head))
+        print(f"{'ok' if results[-1] else 'FAIL'}: a reader opening the file mid-insert: status 0, RF64")
+
+        bad = wav(b"RIFF", 8, b"", 2, 2, b"", 0, 800) + bytes(800)
+        with open(path, "wb") as f:
+            f.write(bad)
+        results.append(said(fault("truncate")) == "Cannot find data block in wave file!\n"
+                       and os.path.getsize(path) == 0)
+        print(f"{'ok' if results[-1] else 'FAIL'}: emptied between the look and the write: nothing written")
+
+        audio = 5369088000  # 13,982 s at 48 kHz, 32-bit stereo: the 32-bit size ends in 0x00
+        list_after = chunk(b"LIST", b"INFOISFTab")
+        head = make(b"RIFF", (36 + audio + len(list_after)) % (1 << 32), audio % (1 << 32), after=list_after,
+                    audio=audio)
+        ds64_data = lambda: struct.unpack("<Q", open(path, "rb").read(36)[28:36])[0]
+        sizes = [(said(), ds64_data()) for _ in range(3)]
+        results.append([m for m, _ in sizes] == [FIXED.format(path)] + [GOOD.format(path)] * 2
+                       and {d for _, d in sizes} == {audio}
+                       and counts(path, False) == [audio // 4] * 2)
+        print(f"{'ok' if results[-1] else 'FAIL'}: wrapped with LIST after, three runs: ds64 data {[d for _, d in sizes]}")
+        os.setxattr(path, xattr, b"4096 %d" % (len(head) + audio + len(list_after)))
+        check("a power cut after the insert: the intent left", path, GOOD,
+              lambda: ds64_data() == audio and not os.listxattr(path))
+
+        head = make(b"RIFF", 8, 0)
+        both = [subprocess.Popen([tool, path], stdout=subprocess.PIPE, text=True) for _ in range(2)]
+        messages = sorted(p.communicate()[0] for p in both)
+        to_end = "Data block in {} is too large for a wave file header; its sizes now say to read to the end of the file.\n"
+        results.append(FIXED.format(path) in messages and set(messages) <= {FIXED.format(path), GOOD.format(path),
+                       to_end.format(path)} and upgraded(head) and said() == GOOD.format(path))
+        print(f"{'ok' if results[-1] else 'FAIL'}: two instances at once: {[m.split(' in ')[0] for m in messages]}")
+
+        def shifted(name, cut, punch=None):  # an insert whose shift a power cut stopped at `cut`
+            head = make(b"RIFF", 0xFFFFFFFF, 0xFFFFFFFF)
+            with open(path, "r+b") as f:
+                for at in (1 << 30, 2 << 30):
+                    f.seek(at)
+                    f.write(bytes((i * 13 + at) & 0xFF for i in range(1 << 20)))
+            if punch:
+                run("fallocate", "--punch-hole", "--offset", str(punch), "--length", "4096", path)
+            def region(at):  # no descriptor is left open: the tool's lease needs the file to itself
+                with open(path, "rb") as f:
+                    f.seek(at)
+                    return f.read(1 << 20)
+
+            value, regions = intent(4096), [(at, region(at)) for at in (1 << 30, 2 << 30)]
+            if cut:
+                run("fallocate", "--insert-range", "--offset", str(cut), "--length", "4096", path)
+            os.setxattr(path, xattr, value)
+            # Once made RF64, the old file follows the 4 KiB block, silence and all.
+            check(name, path, FIXED, lambda: upgraded(head) and not os.listxattr(path)
+                  and all(region(at + 4096) == old for at, old in regions))
+
+        shifted("cut-off shift, silence stored as a hole before it", (2 << 30) + 4096, punch=(1 << 30) + 8192)
+        shifted("cut-off shift merged with a sparse stretch", (2 << 30) + (1 << 20))
+        shifted("holes as recorded: the insert never happened", None)
+
+        make(b"RIFF", 0xFFFFFFFF, 0xFFFFFFFF)
+        os.setxattr(path, xattr, intent(4096))
+        untouched = open(path, "rb").read(1 << 16)
+        results.append(said(fault("xattr-eio")) == "Unable to read header in {}.\n".format(path)
+                       and open(path, "rb").read(1 << 16) == untouched and os.listxattr(path) == [xattr])
+        print(f"{'ok' if results[-1] else 'FAIL'}: the intent cannot be read: nothing written")
     elif reader == "writers":
         def left_alone(name, make):  # a valid file: byte for byte the same, "correct"
             make()

@@ -1,0 +1,104 @@
+// SPDX-License-Identifier: MIT
+// Loaded with LD_PRELOAD by the tests, which choose a fault in ZAVEVUV_FAULT:
+//   lost-sync    every pwrite is accepted and then lost, and fdatasync reports
+//                it, as on a disk that fails when the page cache is flushed
+//   truncate     the file named in ZAVEVUV_FAULT_FILE is emptied the moment
+//                it is opened for writing: another process between the look
+//                and the write, without a race to win
+//   xattr-eio    reading an extended attribute fails with EIO
+//   slow-insert  an insert waits 300 ms first, so that a process watching
+//                for the intent opens the file while the lease is held
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+namespace {
+
+bool Fault(const char* name) {
+  const char* fault = std::getenv("ZAVEVUV_FAULT");
+  return fault != nullptr && std::strcmp(fault, name) == 0;
+}
+
+template <typename Call>
+Call Next(const char* name) {
+  return reinterpret_cast<Call>(dlsym(RTLD_NEXT, name));
+}
+
+void MaybeTruncate(int flags) {
+  if (Fault("truncate") && (flags & O_ACCMODE) == O_RDWR) {
+    static_cast<void>(truncate(std::getenv("ZAVEVUV_FAULT_FILE"), 0));
+  }
+}
+
+int OpenAndMaybeTruncate(const char* real, const char* path, int flags, mode_t mode) {
+  MaybeTruncate(flags);
+  return Next<int (*)(const char*, int, ...)>(real)(path, flags, mode);
+}
+
+}  // namespace
+
+extern "C" {
+ssize_t pwrite(int fd, const void* buf, std::size_t n, off_t offset) {
+  return Fault("lost-sync") ? static_cast<ssize_t>(n)
+                            : Next<ssize_t (*)(int, const void*, std::size_t, off_t)>("pwrite")(
+                                  fd, buf, n, offset);
+}
+ssize_t pwrite64(int fd, const void* buf, std::size_t n, off_t offset) {
+  return Fault("lost-sync") ? static_cast<ssize_t>(n)
+                            : Next<ssize_t (*)(int, const void*, std::size_t, off_t)>("pwrite64")(
+                                  fd, buf, n, offset);
+}
+int fdatasync(int fd) {
+  if (Fault("lost-sync")) {
+    errno = EIO;
+    return -1;
+  }
+  return Next<int (*)(int)>("fdatasync")(fd);
+}
+int open(const char* path, int flags, ...) {
+  va_list args;
+  va_start(args, flags);
+  const auto mode = static_cast<mode_t>(va_arg(args, int));
+  va_end(args);
+  return OpenAndMaybeTruncate("open", path, flags, mode);
+}
+int open64(const char* path, int flags, ...) {
+  va_list args;
+  va_start(args, flags);
+  const auto mode = static_cast<mode_t>(va_arg(args, int));
+  va_end(args);
+  return OpenAndMaybeTruncate("open64", path, flags, mode);
+}
+int fallocate(int fd, int mode, off_t offset, off_t length) {
+  if (Fault("slow-insert") && (mode & 0x20) != 0) {  // FALLOC_FL_INSERT_RANGE
+    const struct timespec pause { 0, 300'000'000 };
+    nanosleep(&pause, nullptr);
+  }
+  return Next<int (*)(int, int, off_t, off_t)>("fallocate")(fd, mode, offset, length);
+}
+// What a fortified build calls.
+int __open_2(const char* path, int flags) {  // NOLINT(bugprone-reserved-identifier)
+  MaybeTruncate(flags);
+  return Next<int (*)(const char*, int)>("__open_2")(path, flags);
+}
+int __open64_2(const char* path, int flags) {  // NOLINT(bugprone-reserved-identifier)
+  MaybeTruncate(flags);
+  return Next<int (*)(const char*, int)>("__open64_2")(path, flags);
+}
+ssize_t fgetxattr(int fd, const char* name, void* value, std::size_t size) {
+  if (Fault("xattr-eio")) {
+    errno = EIO;
+    return -1;
+  }
+  return Next<ssize_t (*)(int, const char*, void*, std::size_t)>("fgetxattr")(fd, name, value,
+                                                                              size);
+}
+}

@@ -6,8 +6,8 @@
 //                it is opened for writing: another process between the look
 //                and the write, without a race to win
 //   xattr-eio    reading an extended attribute fails with EIO
-//   slow-insert  an insert waits 300 ms first, so that a process watching
-//                for the intent opens the file while the lease is held
+//   slow-insert  an insert waits 300 ms before and after, so that a process
+//                watching for the intent acts while the lease is held
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/types.h>
@@ -78,11 +78,16 @@ int open64(const char* path, int flags, ...) {
   return OpenAndMaybeTruncate("open64", path, flags, mode);
 }
 int fallocate(int fd, int mode, off_t offset, off_t length) {
-  if (Fault("slow-insert") && (mode & 0x20) != 0) {  // FALLOC_FL_INSERT_RANGE
-    const struct timespec pause { 0, 300'000'000 };
+  const bool slow = Fault("slow-insert") && (mode & 0x20) != 0;  // FALLOC_FL_INSERT_RANGE
+  const struct timespec pause { 0, 300'000'000 };
+  if (slow) {
     nanosleep(&pause, nullptr);
   }
-  return Next<int (*)(int, int, off_t, off_t)>("fallocate")(fd, mode, offset, length);
+  const int done = Next<int (*)(int, int, off_t, off_t)>("fallocate")(fd, mode, offset, length);
+  if (slow) {
+    nanosleep(&pause, nullptr);
+  }
+  return done;
 }
 // What a fortified build calls.
 int __open_2(const char* path, int flags) {  // NOLINT(bugprone-reserved-identifier)

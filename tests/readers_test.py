@@ -13,6 +13,8 @@
                                      mid-insert, the file emptied before the write, second runs, a power
                                      cut after the insert, two instances, cut-off shifts beside holes of
                                      the file's own, an intent that cannot be read (FAULTS: the preload)
+    readers_test.py BINARY powercut FAULTS    ext4 and XFS images shut down without flushing at delays
+                                     around an insert: what was said fixed stays fixed (root only)
 """
 import os, re, shutil, struct, subprocess, sys, tempfile, time, wave
 
@@ -21,12 +23,15 @@ MUTAGEN = "/usr/bin/python3"  # Debian's python3-mutagen is for the system's int
 needs = {"wave": [], "sndfile": ["sndfile-info", "ffprobe", "fallocate"],
          "taggers": ["id3", "ffmpeg", "ffprobe", "sndfile-info"],
          "writers": ["sox", "ffmpeg", "ffprobe", "sndfile-info", "sndfile-convert", "gst-launch-1.0", "id3"],
-         "processes": ["sndfile-info", "ffprobe", "fallocate", "inotifywait"]}[reader]
+         "processes": ["sndfile-info", "ffprobe", "fallocate", "inotifywait"],
+         "powercut": ["sndfile-info", "ffprobe", "inotifywait", "xfs_io", "mkfs.xfs", "mkfs.ext4"]}[reader]
 missing = [t for t in needs if not shutil.which(t)]
 if reader == "taggers" and subprocess.run([MUTAGEN, "-c", "import mutagen"], capture_output=True).returncode:
     missing.append("python3-mutagen")
 if missing:
     sys.exit(print(f"SKIPPED: {', '.join(missing)} not found (.ci/deps installs them)"))
+if reader == "powercut" and os.geteuid() != 0:
+    sys.exit(print("SKIPPED: mounting file system images needs root"))
 FIXED, GOOD = "Header was fixed successfully in {}.\n", "The header in {} appears to be correct.\n"
 TO_END = "Data block in {} is too large for a wave file header; its sizes now say to read to the end of the file.\n"
 results = []
@@ -258,6 +263,34 @@ with tempfile.TemporaryDirectory() as tmp:
         results.append(said(fault("xattr-eio")) == "Unable to read header in {}.\n".format(path)
                        and open(path, "rb").read(1 << 16) == untouched and os.listxattr(path) == [xattr])
         print(f"{'ok' if results[-1] else 'FAIL'}: the intent cannot be read: nothing written")
+    elif reader == "powercut":
+        image, mnt = os.path.join(tmp, "image"), os.path.join(tmp, "mnt")
+        os.mkdir(mnt)
+        slow = dict(os.environ, LD_PRELOAD=sys.argv[3], ZAVEVUV_FAULT="slow-insert")
+        for fs, mkfs in (("ext4", ["mkfs.ext4", "-q", "-F"]), ("XFS", ["mkfs.xfs", "-q", "-f"])):
+            for delay in (0.1, 0.45, 0.9):  # before the insert, before its head block, after the sync
+                with open(image, "wb") as f:
+                    f.truncate(512 << 20)
+                run(*mkfs, image)
+                run("mount", "-o", "loop", image, mnt)
+                path = os.path.join(mnt, "t.wav")
+                head = make(b"RIFF", 8, 0)
+                run("sync")
+                cut = subprocess.Popen(["sh", "-c", 'inotifywait -e attrib "$0" >/dev/null && sleep "$1" && '
+                                        'exec xfs_io -x -c shutdown "$2"', path, str(delay), mnt],
+                                       stderr=subprocess.PIPE, text=True)
+                while "established" not in cut.stderr.readline():
+                    pass
+                first = subprocess.run([tool, path], capture_output=True, text=True, env=slow).stdout
+                cut.wait(timeout=60)
+                run("umount", mnt)
+                run("mount", "-o", "loop", image, mnt)
+                kept = first != FIXED.format(path) or upgraded(head)  # said fixed: fixed after the cut
+                later = [subprocess.run([tool, path], capture_output=True, text=True).stdout for _ in range(2)]
+                results.append(kept and upgraded(head) and later[1] == GOOD.format(path))
+                print(f"{'ok' if results[-1] else 'FAIL'}: {fs}, shut down {delay} s after the intent: "
+                      f"{first.split(' in ')[0]!r}, then {[m.split(' in ')[0] for m in later]}")
+                run("umount", mnt)
     elif reader == "writers":
         def left_alone(name, make):  # a valid file: byte for byte the same, "correct"
             make()

@@ -136,7 +136,11 @@ std::optional<ChainStart> ChainFromEnd(FileBytes& file, std::uint64_t firstSampl
   std::bitset<kWindow> reaches;
   std::bitset<kWindow> followsOne;
   std::bitset<kWindow> unpadded;
+  std::vector<std::uint64_t> reaching;  // backward, so the starts come out last first
   for (std::uint64_t at = formEnd - kChunkHeader + 1; at-- > lo;) {
+    if (!StartsAnAfterAudioId(window[static_cast<std::size_t>(at - lo)])) {
+      continue;
+    }
     const auto chunk = KnownChunk(window.subspan(static_cast<std::size_t>(at - lo)));
     if (!chunk) {
       continue;
@@ -147,15 +151,16 @@ std::optional<ChainStart> ChainFromEnd(FileBytes& file, std::uint64_t firstSampl
     if (last || (next < formEnd && reaches[next - lo])) {
       reaches[at - lo] = true;
       unpadded[at - lo] = next == formEnd ? false : end == formEnd || unpadded[next - lo];
+      reaching.push_back(at);
       if (!last) {
         followsOne[next - lo] = true;
       }
     }
   }
   std::vector<ChainStart> starts;
-  for (std::uint64_t at = lo; at < formEnd - kChunkHeader + 1; ++at) {
-    if (reaches[at - lo] && !followsOne[at - lo]) {
-      starts.push_back({at, unpadded[at - lo]});
+  for (auto at = reaching.rbegin(); at != reaching.rend(); ++at) {
+    if (!followsOne[*at - lo]) {
+      starts.push_back({*at, unpadded[*at - lo]});
     }
   }
   if (file.Failed()) {

@@ -4,18 +4,6 @@
 #include <algorithm>
 
 namespace zavevuv {
-namespace {
-
-// Chunks that writers put after the audio.
-constexpr std::array kAfterAudioIds = {
-    MakeId("LIST"), MakeId("id3 "), MakeId("ID3 "), MakeId("cue "), MakeId("smpl"), MakeId("inst"),
-    MakeId("acid"), MakeId("bext"), MakeId("iXML"), MakeId("axml"), MakeId("cart"), MakeId("umid"),
-    MakeId("_PMX"), MakeId("DISP"), MakeId("PEAK"), MakeId("fact"), MakeId("plst"), MakeId("labl"),
-    MakeId("note"), MakeId("ltxt"), MakeId("JUNK"), MakeId("junk"), MakeId("PAD "), MakeId("levl"),
-    MakeId("chna"), MakeId("dbmd"), MakeId("bxml"), MakeId("sxml"), MakeId("FLLR"), MakeId("Fake"),
-    MakeId("ResU"), MakeId("minf"), MakeId("elm1"), MakeId("regn"), MakeId("SyLp"), MakeId("r64m")};
-
-}  // namespace
 
 bool IsId(std::span<const unsigned char> bytes, const Id& id) {
   return std::ranges::equal(bytes.first(4), id);

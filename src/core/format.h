@@ -65,6 +65,27 @@ bool Printable(std::span<const unsigned char> id);
 // the audio: metadata, cue points, loudness and peak data, padding.
 bool KnownAfterAudio(std::span<const unsigned char> id);
 
+// Chunks that writers put after the audio.
+inline constexpr std::array kAfterAudioIds = {
+    MakeId("LIST"), MakeId("id3 "), MakeId("ID3 "), MakeId("cue "), MakeId("smpl"), MakeId("inst"),
+    MakeId("acid"), MakeId("bext"), MakeId("iXML"), MakeId("axml"), MakeId("cart"), MakeId("umid"),
+    MakeId("_PMX"), MakeId("DISP"), MakeId("PEAK"), MakeId("fact"), MakeId("plst"), MakeId("labl"),
+    MakeId("note"), MakeId("ltxt"), MakeId("JUNK"), MakeId("junk"), MakeId("PAD "), MakeId("levl"),
+    MakeId("chna"), MakeId("dbmd"), MakeId("bxml"), MakeId("sxml"), MakeId("FLLR"), MakeId("Fake"),
+    MakeId("ResU"), MakeId("minf"), MakeId("elm1"), MakeId("regn"), MakeId("SyLp"), MakeId("r64m")};
+
+// Whether a byte is the first of such an id: a quick test before the whole.
+inline bool StartsAnAfterAudioId(unsigned char first) {
+  static constexpr auto kFirsts = [] {
+    std::array<bool, 256> firsts{};
+    for (const Id& id : kAfterAudioIds) {
+      firsts[id[0]] = true;
+    }
+    return firsts;
+  }();
+  return kFirsts[first];
+}
+
 // Whether 1 to 3 bytes are the start of such an id: a copy cut inside it.
 bool StartsKnownAfterAudio(std::span<const unsigned char> bytes);
 

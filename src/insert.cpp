@@ -12,6 +12,7 @@
 #include <charconv>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace zavevuv {
 namespace {
@@ -66,31 +67,31 @@ std::optional<std::uint64_t> Number(std::string_view& text) {
   return value;
 }
 
-std::optional<Intent> ParseIntent(std::string_view text) {
-  Intent intent;
-  const auto b = Number(text);
-  if (!b || !text.starts_with(' ')) {
+// "N" `separator` "M" at the start of `text`, taken off it.
+std::optional<std::pair<std::uint64_t, std::uint64_t>> Pair(std::string_view& text,
+                                                            char separator) {
+  const auto first = Number(text);
+  if (!first || !text.starts_with(separator)) {
     return std::nullopt;
   }
   text.remove_prefix(1);
-  const auto oldLength = Number(text);
-  if (!oldLength) {
+  const auto second = Number(text);
+  return second ? std::optional(std::pair(*first, *second)) : std::nullopt;
+}
+
+std::optional<Intent> ParseIntent(std::string_view text) {
+  const auto lengths = Pair(text, ' ');
+  if (!lengths) {
     return std::nullopt;
   }
-  intent.b = *b;
-  intent.oldLength = *oldLength;
+  Intent intent{lengths->first, lengths->second, {}};
   while (text.starts_with(' ') && intent.holes.size() <= kMaxHoles) {
     text.remove_prefix(1);
-    const auto at = Number(text);
-    if (!at || !text.starts_with('+')) {
+    const auto hole = Pair(text, '+');
+    if (!hole) {
       return std::nullopt;
     }
-    text.remove_prefix(1);
-    const auto length = Number(text);
-    if (!length) {
-      return std::nullopt;
-    }
-    intent.holes.push_back({*at, *length});
+    intent.holes.push_back({hole->first, hole->second});
   }
   return text.empty() ? std::optional(intent) : std::nullopt;
 }

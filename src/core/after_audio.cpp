@@ -14,8 +14,9 @@
 namespace zavevuv {
 namespace {
 
-constexpr int kMaxChainChunks = 1024;         // chunks followed after the stated audio
-constexpr std::uint64_t kWindow = 0x10000;    // chains are looked for from the end in this much
+constexpr int kMaxChainChunks = 1024;  // chunks followed after the stated audio
+// Chains are looked for from the end within the block the tags already read.
+constexpr std::uint64_t kWindow = kBlockBytes;
 constexpr std::uint64_t kWrap = 0x100000000;  // 2^32: a wrapped size lacks multiples of it
 
 // The bytes from `at` to the end of the file, fewer than a chunk's id: the
@@ -157,10 +158,11 @@ std::optional<ChainStart> ChainFromEnd(FileBytes& file, std::uint64_t firstSampl
       }
     }
   }
+  std::ranges::reverse(reaching);
   std::vector<ChainStart> starts;
-  for (auto at = reaching.rbegin(); at != reaching.rend(); ++at) {
-    if (!followsOne[*at - lo]) {
-      starts.push_back({*at, unpadded[*at - lo]});
+  for (const std::uint64_t at : reaching) {
+    if (!followsOne[at - lo]) {
+      starts.push_back({at, unpadded[at - lo]});
     }
   }
   if (file.Failed()) {

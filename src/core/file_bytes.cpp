@@ -21,9 +21,9 @@ bool FileBytes::Read(std::uint64_t at, std::span<unsigned char> out) {
     return true;
   }
   if (at < blockAt_ || at + n > blockAt_ + blockLength_) {
-    const std::uint64_t start = std::min(at, length_ > kBlock ? length_ - kBlock : 0);
+    const std::uint64_t start = std::min(at, length_ > kBlockBytes ? length_ - kBlockBytes : 0);
     blockAt_ = start;
-    blockLength_ = std::min(kBlock, length_ - start);
+    blockLength_ = std::min(kBlockBytes, length_ - start);
     if (!more_ || !more_(start, std::span(block_).first(blockLength_))) {
       blockLength_ = 0;
       failed_ = true;
@@ -39,7 +39,7 @@ std::span<const unsigned char> FileBytes::View(std::uint64_t at, std::uint64_t n
     return Head(at, n);
   }
   std::array<unsigned char, 1> last{};
-  if (n == 0 || n > kBlock || !Read(at + n - 1, last) || at < blockAt_) {
+  if (n == 0 || n > kBlockBytes || !Read(at + n - 1, last) || at < blockAt_) {
     return {};
   }
   return std::span(block_).subspan(static_cast<std::size_t>(at - blockAt_),

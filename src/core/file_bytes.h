@@ -20,6 +20,9 @@ inline constexpr std::uint64_t kProbeEnd = 0x20000;
 // before the data chunk, and "data" itself at the probe's end.
 inline constexpr std::uint64_t kHeadBytes = kProbeEnd + 4;
 
+// What one read past the head covers; near the end, the file's last bytes.
+inline constexpr std::size_t kBlockBytes = 0x10000;
+
 // Reads exactly out.size() bytes at `offset`, past the head; false when it
 // cannot. Only chunk headers past the head, the chunks after the audio and
 // the tags appended to the file are read this way, in blocks of 64 KiB.
@@ -58,11 +61,10 @@ class FileBytes {
   std::span<const unsigned char> View(std::uint64_t at, std::uint64_t n);
 
  private:
-  static constexpr std::size_t kBlock = 0x10000;
   std::span<const unsigned char> head_;
   std::uint64_t length_;
   const ReadMore& more_;
-  std::array<unsigned char, kBlock> block_;  // on the stack, as the head is: no allocation
+  std::array<unsigned char, kBlockBytes> block_;  // on the stack, as the head is: no allocation
   std::uint64_t blockAt_ = 0;
   std::size_t blockLength_ = 0;
   bool failed_ = false;

@@ -8,15 +8,20 @@ set(maintainer "The zavevuv_32uvo developers <maintainers@zavevuv-32uvo.org>")
 set(docdir ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package})
 
 # The changelog in Debian's format, one entry per release of CHANGELOG.md:
-# "## VERSION (Day, DD Mon YYYY)", then "- " items, continued on lines
-# indented by two spaces.
+# "## VERSION (Day, DD Mon YYYY)" or, for a second release on one day,
+# "## VERSION (Day, DD Mon YYYY HH:MM:SS)", then "- " items, continued on
+# lines indented by two spaces.
 file(STRINGS ${PROJECT_SOURCE_DIR}/CHANGELOG.md lines ENCODING UTF-8)
 set(changelog "")
 set(trailer "")
 foreach(line IN LISTS lines)
   if(line MATCHES "^## ([0-9.]+) \\((.+)\\)$")
     string(APPEND changelog "${trailer}${package} (${CMAKE_MATCH_1}) unstable; urgency=medium\n\n")
-    set(trailer "\n -- ${maintainer}  ${CMAKE_MATCH_2} 00:00:00 +0000\n\n")
+    set(date "${CMAKE_MATCH_2}")
+    if(NOT date MATCHES ":")
+      string(APPEND date " 00:00:00")
+    endif()
+    set(trailer "\n -- ${maintainer}  ${date} +0000\n\n")
   elseif(line MATCHES "^- (.*)$")
     string(APPEND changelog "  * ${CMAKE_MATCH_1}\n")
   elseif(line MATCHES "^  (.+)$" AND NOT trailer STREQUAL "")

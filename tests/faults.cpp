@@ -38,8 +38,11 @@ void MaybeTruncate(int flags) {
   }
 }
 
-int OpenAndMaybeTruncate(const char* real, const char* path, int flags, mode_t mode) {
+// The mode is there only where the flags create a file.
+int OpenAndMaybeTruncate(const char* real, const char* path, int flags, va_list args) {
   MaybeTruncate(flags);
+  const auto mode =
+      (flags & (O_CREAT | O_TMPFILE)) != 0 ? static_cast<mode_t>(va_arg(args, int)) : 0;
   return Next<int (*)(const char*, int, ...)>(real)(path, flags, mode);
 }
 
@@ -66,16 +69,16 @@ int fdatasync(int fd) {
 int open(const char* path, int flags, ...) {
   va_list args;
   va_start(args, flags);
-  const auto mode = static_cast<mode_t>(va_arg(args, int));
+  const int fd = OpenAndMaybeTruncate("open", path, flags, args);
   va_end(args);
-  return OpenAndMaybeTruncate("open", path, flags, mode);
+  return fd;
 }
 int open64(const char* path, int flags, ...) {
   va_list args;
   va_start(args, flags);
-  const auto mode = static_cast<mode_t>(va_arg(args, int));
+  const int fd = OpenAndMaybeTruncate("open64", path, flags, args);
   va_end(args);
-  return OpenAndMaybeTruncate("open64", path, flags, mode);
+  return fd;
 }
 int fallocate(int fd, int mode, off_t offset, off_t length) {
   const bool slow = Fault("slow-insert") && (mode & 0x20) != 0;  // FALLOC_FL_INSERT_RANGE

@@ -67,6 +67,11 @@ def wav(form, riff, first, ch, width, before, stored, audio_bytes):
     return form + struct.pack("<I", riff) + body + struct.pack("<I", stored)
 
 
+def fault(name, path=None):  # the environment that injects a fault through the preload, sanitizers or not
+    return dict(os.environ, LD_PRELOAD=sys.argv[3], ZAVEVUV_FAULT=name, ZAVEVUV_FAULT_FILE=path or "",
+                ASAN_OPTIONS="verify_asan_link_order=0")
+
+
 def check(name, path, message, ok):
     said = subprocess.run([tool, path], capture_output=True, check=False).stdout.decode()
     ok = ok() and said == message.format(path)
@@ -184,8 +189,6 @@ with tempfile.TemporaryDirectory() as tmp:
     elif reader == "processes":
         if run("stat", "-f", "-c", "%T", tmp).strip() not in ("ext2/ext3", "xfs"):
             sys.exit(print(f"SKIPPED: {tmp} is not ext4 or XFS, which insert a block"))
-        fault = lambda name: dict(os.environ, LD_PRELOAD=sys.argv[3], ZAVEVUV_FAULT=name, ZAVEVUV_FAULT_FILE=path,
-                                  ASAN_OPTIONS="verify_asan_link_order=0")
         said = lambda env=None: subprocess.run([tool, path], capture_output=True, env=env).stdout.decode()
         xattr = "user.zavevuv_32uvo.insert"
 
@@ -194,7 +197,7 @@ with tempfile.TemporaryDirectory() as tmp:
                                         path], stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
             while "established" not in watcher.stderr.readline():
                 pass
-            done = subprocess.run([tool, path], capture_output=True, text=True, env=fault("slow-insert"))
+            done = subprocess.run([tool, path], capture_output=True, text=True, env=fault("slow-insert", path))
             watcher.wait(timeout=60)
             return done
 
@@ -206,7 +209,7 @@ with tempfile.TemporaryDirectory() as tmp:
         bad = wav(b"RIFF", 8, b"", 2, 2, b"", 0, 800) + bytes(800)
         with open(path, "wb") as f:
             f.write(bad)
-        results.append(said(fault("truncate")) == "Cannot find data block in wave file!\n"
+        results.append(said(fault("truncate", path)) == "Cannot find data block in wave file!\n"
                        and os.path.getsize(path) == 0)
         print(f"{'ok' if results[-1] else 'FAIL'}: emptied between the look and the write: nothing written")
 
@@ -260,37 +263,41 @@ with tempfile.TemporaryDirectory() as tmp:
         make(b"RIFF", 0xFFFFFFFF, 0xFFFFFFFF)
         os.setxattr(path, xattr, intent(4096))
         untouched = open(path, "rb").read(1 << 16)
-        results.append(said(fault("xattr-eio")) == "Unable to read header in {}.\n".format(path)
+        results.append(said(fault("xattr-eio", path)) == "Unable to read header in {}.\n".format(path)
                        and open(path, "rb").read(1 << 16) == untouched and os.listxattr(path) == [xattr])
         print(f"{'ok' if results[-1] else 'FAIL'}: the intent cannot be read: nothing written")
     elif reader == "powercut":
         image, mnt = os.path.join(tmp, "image"), os.path.join(tmp, "mnt")
         os.mkdir(mnt)
-        slow = dict(os.environ, LD_PRELOAD=sys.argv[3], ZAVEVUV_FAULT="slow-insert")
         for fs, mkfs in (("ext4", ["mkfs.ext4", "-q", "-F"]), ("XFS", ["mkfs.xfs", "-q", "-f"])):
             for delay in (0.1, 0.45, 0.9):  # before the insert, before its head block, after the sync
                 with open(image, "wb") as f:
                     f.truncate(512 << 20)
                 run(*mkfs, image)
                 run("mount", "-o", "loop", image, mnt)
-                path = os.path.join(mnt, "t.wav")
-                head = make(b"RIFF", 8, 0)
-                run("sync")
-                cut = subprocess.Popen(["sh", "-c", 'inotifywait -e attrib "$0" >/dev/null && sleep "$1" && '
-                                        'exec xfs_io -x -c shutdown "$2"', path, str(delay), mnt],
-                                       stderr=subprocess.PIPE, text=True)
-                while "established" not in cut.stderr.readline():
-                    pass
-                first = subprocess.run([tool, path], capture_output=True, text=True, env=slow).stdout
-                cut.wait(timeout=60)
-                run("umount", mnt)
-                run("mount", "-o", "loop", image, mnt)
-                kept = first != FIXED.format(path) or upgraded(head)  # said fixed: fixed after the cut
-                later = [subprocess.run([tool, path], capture_output=True, text=True).stdout for _ in range(2)]
-                results.append(kept and upgraded(head) and later[1] == GOOD.format(path))
-                print(f"{'ok' if results[-1] else 'FAIL'}: {fs}, shut down {delay} s after the intent: "
-                      f"{first.split(' in ')[0]!r}, then {[m.split(' in ')[0] for m in later]}")
-                run("umount", mnt)
+                path, cut = os.path.join(mnt, "t.wav"), None
+                try:
+                    head = make(b"RIFF", 8, 0)
+                    run("sync")
+                    cut = subprocess.Popen(["sh", "-c", 'inotifywait -e attrib "$0" >/dev/null && sleep "$1" && '
+                                            'exec xfs_io -x -c shutdown "$2"', path, str(delay), mnt],
+                                           stderr=subprocess.PIPE, text=True)
+                    while "established" not in cut.stderr.readline():
+                        pass
+                    first = subprocess.run([tool, path], capture_output=True, text=True,
+                                           env=fault("slow-insert")).stdout
+                    cut.wait(timeout=60)
+                    run("umount", mnt)
+                    run("mount", "-o", "loop", image, mnt)
+                    kept = first != FIXED.format(path) or upgraded(head)  # said fixed: fixed after the cut
+                    later = [subprocess.run([tool, path], capture_output=True, text=True).stdout for _ in range(2)]
+                    results.append(kept and upgraded(head) and later[1] == GOOD.format(path))
+                    print(f"{'ok' if results[-1] else 'FAIL'}: {fs}, shut down {delay} s after the intent: "
+                          f"{first.split(' in ')[0]!r}, then {[m.split(' in ')[0] for m in later]}")
+                finally:
+                    if cut and cut.poll() is None:
+                        cut.kill()
+                    subprocess.run(["umount", mnt], capture_output=True)
     elif reader == "writers":
         def left_alone(name, make):  # a valid file: byte for byte the same, "correct"
             make()

@@ -19,7 +19,7 @@ sigset_t Sigio() {
   return set;
 }
 
-// The whole file locked for writing, waiting up to about 3 seconds, in
+// The whole file locked for writing, waiting up to about 2 seconds, in
 // sleeps that double from 1 ms.
 bool Lock(int fd) {
   struct flock lock {};

@@ -72,6 +72,11 @@ def fault(name, path=None):  # the environment that injects a fault through the 
                 ASAN_OPTIONS="verify_asan_link_order=0")
 
 
+def record(name, ok):
+    print(f"{'ok' if ok else 'FAIL'}: {name}")
+    results.append(ok)
+
+
 def check(name, path, message, ok):
     said = subprocess.run([tool, path], capture_output=True, check=False).stdout.decode()
     ok = ok() and said == message.format(path)
@@ -182,8 +187,8 @@ with tempfile.TemporaryDirectory() as tmp:
                                    'mkdir "$1/t" && mount -t tmpfs none "$1/t" && head -c 65536 "$2" >"$1/t/t.wav" '
                                    '&& truncate -r "$2" "$1/t/t.wav" && "$0" "$1/t/t.wav" && sndfile-info "$1/t/t.wav"',
                                    tool, tmp, path], capture_output=True, text=True).stdout
-            results.append(said.startswith(TO_END.format(tmp + "/t/t.wav")) and f": {0xFFFFFFFF // 4}\n" in said)
-            print(f"{'ok' if results[-1] else 'FAIL'}: tmpfs: sizes to the end only")
+            record("tmpfs: sizes to the end only",
+                   said.startswith(TO_END.format(tmp + "/t/t.wav")) and f": {0xFFFFFFFF // 4}\n" in said)
         else:
             print("not checked: the tmpfs fallback, as mounting one needs root")
     elif reader == "processes":
@@ -203,15 +208,14 @@ with tempfile.TemporaryDirectory() as tmp:
 
         head = make(b"RIFF", 8, 0)
         done = mid_insert()
-        results.append(done.returncode == 0 and done.stdout == FIXED.format(path) and upgraded(head))
-        print(f"{'ok' if results[-1] else 'FAIL'}: a reader opening the file mid-insert: status 0, RF64")
+        record("a reader opening the file mid-insert: status 0, RF64",
+               done.returncode == 0 and done.stdout == FIXED.format(path) and upgraded(head))
 
         bad = wav(b"RIFF", 8, b"", 2, 2, b"", 0, 800) + bytes(800)
         with open(path, "wb") as f:
             f.write(bad)
-        results.append(said(fault("truncate", path)) == "Cannot find data block in wave file!\n"
-                       and os.path.getsize(path) == 0)
-        print(f"{'ok' if results[-1] else 'FAIL'}: emptied between the look and the write: nothing written")
+        record("emptied between the look and the write: nothing written",
+               said(fault("truncate", path)) == "Cannot find data block in wave file!\n" and os.path.getsize(path) == 0)
 
         audio = 5369088000  # 13,982 s at 48 kHz, 32-bit stereo: the 32-bit size ends in 0x00
         list_after = chunk(b"LIST", b"INFOISFTab")
@@ -219,10 +223,9 @@ with tempfile.TemporaryDirectory() as tmp:
                     audio=audio)
         ds64_data = lambda: struct.unpack("<Q", open(path, "rb").read(36)[28:36])[0]
         sizes = [(said(), ds64_data()) for _ in range(3)]
-        results.append([m for m, _ in sizes] == [FIXED.format(path)] + [GOOD.format(path)] * 2
-                       and {d for _, d in sizes} == {audio}
-                       and counts(path, False) == [audio // 4] * 2)
-        print(f"{'ok' if results[-1] else 'FAIL'}: wrapped with LIST after, three runs: ds64 data {[d for _, d in sizes]}")
+        record(f"wrapped with LIST after, three runs: ds64 data {[d for _, d in sizes]}",
+               [m for m, _ in sizes] == [FIXED.format(path)] + [GOOD.format(path)] * 2
+               and {d for _, d in sizes} == {audio} and counts(path, False) == [audio // 4] * 2)
         os.setxattr(path, xattr, b"4096 %d" % (len(head) + audio + len(list_after)))
         check("a power cut after the insert: the intent left", path, GOOD,
               lambda: ds64_data() == audio and not os.listxattr(path))
@@ -230,10 +233,9 @@ with tempfile.TemporaryDirectory() as tmp:
         head = make(b"RIFF", 8, 0)
         both = [subprocess.Popen([tool, path], stdout=subprocess.PIPE, text=True) for _ in range(2)]
         messages = sorted(p.communicate()[0] for p in both)
-        to_end = "Data block in {} is too large for a wave file header; its sizes now say to read to the end of the file.\n"
-        results.append(FIXED.format(path) in messages and set(messages) <= {FIXED.format(path), GOOD.format(path),
-                       to_end.format(path)} and upgraded(head) and said() == GOOD.format(path))
-        print(f"{'ok' if results[-1] else 'FAIL'}: two instances at once: {[m.split(' in ')[0] for m in messages]}")
+        record(f"two instances at once: {[m.split(' in ')[0] for m in messages]}",
+               FIXED.format(path) in messages and set(messages) <= {m.format(path) for m in (FIXED, GOOD, TO_END)}
+               and upgraded(head) and said() == GOOD.format(path))
 
         def shifted(name, cut, punch=None):  # an insert whose shift a power cut stopped at `cut`
             head = make(b"RIFF", 0xFFFFFFFF, 0xFFFFFFFF)
@@ -263,9 +265,9 @@ with tempfile.TemporaryDirectory() as tmp:
         make(b"RIFF", 0xFFFFFFFF, 0xFFFFFFFF)
         os.setxattr(path, xattr, intent(4096))
         untouched = open(path, "rb").read(1 << 16)
-        results.append(said(fault("xattr-eio", path)) == "Unable to read header in {}.\n".format(path)
-                       and open(path, "rb").read(1 << 16) == untouched and os.listxattr(path) == [xattr])
-        print(f"{'ok' if results[-1] else 'FAIL'}: the intent cannot be read: nothing written")
+        record("the intent cannot be read: nothing written",
+               said(fault("xattr-eio", path)) == "Unable to read header in {}.\n".format(path)
+               and open(path, "rb").read(1 << 16) == untouched and os.listxattr(path) == [xattr])
     elif reader == "powercut":
         image, mnt = os.path.join(tmp, "image"), os.path.join(tmp, "mnt")
         os.mkdir(mnt)
@@ -291,9 +293,9 @@ with tempfile.TemporaryDirectory() as tmp:
                     run("mount", "-o", "loop", image, mnt)
                     kept = first != FIXED.format(path) or upgraded(head)  # said fixed: fixed after the cut
                     later = [subprocess.run([tool, path], capture_output=True, text=True).stdout for _ in range(2)]
-                    results.append(kept and upgraded(head) and later[1] == GOOD.format(path))
-                    print(f"{'ok' if results[-1] else 'FAIL'}: {fs}, shut down {delay} s after the intent: "
-                          f"{first.split(' in ')[0]!r}, then {[m.split(' in ')[0] for m in later]}")
+                    record(f"{fs}, shut down {delay} s after the intent: {first.split(' in ')[0]!r}, "
+                           f"then {[m.split(' in ')[0] for m in later]}",
+                           kept and upgraded(head) and later[1] == GOOD.format(path))
                 finally:
                     if cut and cut.poll() is None:
                         cut.kill()

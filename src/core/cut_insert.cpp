@@ -35,15 +35,15 @@ std::optional<Plan> FinishCutInsert(std::span<const unsigned char> head, std::ui
     if (FormOf(head.subspan(at)) != Form::Riff) {
       continue;
     }
+    if (WholeHead(head, b)) {
+      return std::nullopt;  // a finished upgrade: an RF64 file, decided as such
+    }
     const Plan old = PlanSizes(head.subspan(at), length - b,
                                [&](std::uint64_t offset, std::span<unsigned char> out) {
                                  return more && more(offset + b, out);
                                });
     if (old.insert != Insert::Make) {
       continue;
-    }
-    if (WholeHead(head, b)) {
-      return std::nullopt;  // a finished upgrade: an RF64 file, decided as such
     }
     // What a write cut off part-way leaves: a prefix of the head block, then
     // the zeros the insert made.

@@ -1,11 +1,12 @@
 # SPDX-License-Identifier: MIT
-# The Debian package, made by CPack (cpack -G DEB in the build folder), with
-# what Debian expects beside the program and its man page: the copyright, a
-# gzipped changelog made from CHANGELOG.md, and a binary without the
-# sections a release does not need.
+# The Debian packages, made by CPack (cpack -G DEB in the build folder): the
+# tool, the shared library and its development files, each with what Debian
+# expects beside them: the copyright, a gzipped changelog made from
+# CHANGELOG.md, and binaries without the sections a release does not need.
 set(package zavevuv-32uvo)  # Debian package names take no underscore
+set(lib_package libzavevuv${ZAVEVUV_ABI})
+string(TOUPPER ${lib_package} LIB)  # CPack's variables name components in capitals
 set(maintainer "The zavevuv_32uvo developers <maintainers@zavevuv-32uvo.org>")
-set(docdir ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package})
 
 # The changelog in Debian's format, one entry per release of CHANGELOG.md:
 # "## VERSION (Day, DD Mon YYYY)" or, for a second release on one day,
@@ -38,19 +39,42 @@ add_custom_command(OUTPUT ${changelog_gz}
 add_custom_target(changelog ALL DEPENDS ${changelog_gz})
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/CHANGELOG.md)
 
-install(FILES cmake/copyright ${changelog_gz} DESTINATION ${docdir})
+foreach(component tool ${lib_package} libzavevuv-dev)
+  set(name ${component})
+  if(component STREQUAL "tool")
+    set(name ${package})
+  endif()
+  install(FILES cmake/copyright ${changelog_gz}
+    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${name} COMPONENT ${component})
+endforeach()
 install(FILES cmake/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides
-  RENAME ${package})
+  RENAME ${package} COMPONENT tool)
+install(FILES cmake/lintian-overrides-library
+  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME ${lib_package}
+  COMPONENT ${lib_package})
 # The compiler's version strings (.comment) and the old-style notes have no
-# use in an installed program.
-install(CODE "execute_process(COMMAND ${CMAKE_OBJCOPY} --remove-section=.comment --remove-section=.note
-  \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/zavevuv_32uvo\" COMMAND_ERROR_IS_FATAL ANY)")
+# use in an installed program or library.
+function(strip_notes file component)
+  install(CODE "execute_process(COMMAND ${CMAKE_OBJCOPY} --remove-section=.comment
+    --remove-section=.note \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${file}\"
+    COMMAND_ERROR_IS_FATAL ANY)" COMPONENT ${component})
+endfunction()
+strip_notes(${CMAKE_INSTALL_BINDIR}/zavevuv_32uvo tool)
+strip_notes(${CMAKE_INSTALL_LIBDIR}/$<TARGET_FILE_NAME:zavevuv_shared> ${lib_package})
+# The static library without its debugging sections, as Debian ships them.
+install(CODE "execute_process(COMMAND ${CMAKE_STRIP} --strip-debug --enable-deterministic-archives
+  --remove-section=.comment --remove-section=.note
+  \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/libzavevuv.a\"
+  COMMAND_ERROR_IS_FATAL ANY)" COMPONENT libzavevuv-dev)
 
 set(CPACK_PACKAGE_NAME ${package})
 set(CPACK_PACKAGE_VENDOR "The zavevuv_32uvo developers")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "repair the size fields in WAV file headers")
-set(CPACK_PACKAGE_DESCRIPTION
-  "zavevuv_32uvo repairs WAV files whose header states a wrong length for the
+# Each package's description starts with its own summary: CPack puts a
+# common one in front unless it is CPack's default.
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_NAME} built using CMake")
+set(CPACK_DEBIAN_TOOL_DESCRIPTION
+  "repair the size fields in WAV file headers
+zavevuv_32uvo repairs WAV files whose header states a wrong length for the
 sample data, as crashed recorders, unfinished streams and cut-off copies leave
 them. It walks the chunks of a RIFF, RF64 or BW64 file to its data chunk,
 compares each size field with what the file really holds, and rewrites only
@@ -58,6 +82,38 @@ the wrong fields in place, at the same small cost whatever the file's size.
 A recording past 4 GiB whose writer reserved room is upgraded to RF64 in
 place. Valid files, including those with chunks after the audio or tags
 appended, and files that are not WAVE files are left alone.")
+set(library_text
+  "libzavevuv repairs WAV files whose header states a wrong length for the
+sample data, as crashed recorders leave them. It checks a file, by path or
+through a descriptor, and says how much audio it holds and what a repair
+would do; or it repairs the size fields in place, with the rules, locking
+and sync of the zavevuv_32uvo command. A recording app can call it at launch
+on the files a crash left; a decision function serves apps that do their
+own I/O.")
+set(CPACK_DEBIAN_${LIB}_DESCRIPTION
+  "library to check and repair the size fields of WAV file headers
+${library_text}")
+set(CPACK_DEBIAN_LIBZAVEVUV-DEV_DESCRIPTION
+  "library to check and repair WAV file headers - development files
+${library_text}
+.
+This package holds the C header, the static library, the pkg-config file,
+the CMake package and the zavevuv(3) manual page.")
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL tool ${lib_package} libzavevuv-dev)
+set(CPACK_DEBIAN_TOOL_PACKAGE_NAME ${package})
+set(CPACK_DEBIAN_${LIB}_PACKAGE_NAME ${lib_package})
+set(CPACK_DEBIAN_LIBZAVEVUV-DEV_PACKAGE_NAME libzavevuv-dev)
+set(CPACK_DEBIAN_${LIB}_PACKAGE_SECTION libs)
+set(CPACK_DEBIAN_LIBZAVEVUV-DEV_PACKAGE_SECTION libdevel)
+set(CPACK_DEBIAN_LIBZAVEVUV-DEV_PACKAGE_DEPENDS "${lib_package} (= ${PROJECT_VERSION})")
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+# ldconfig runs from dpkg's trigger; the symbols file says in which version
+# each function came, for the dependencies of the programs that link it.
+configure_file(cmake/symbols.in generated/symbols @ONLY)
+set(CPACK_DEBIAN_${LIB}_PACKAGE_CONTROL_EXTRA
+  ${PROJECT_SOURCE_DIR}/cmake/triggers ${CMAKE_CURRENT_BINARY_DIR}/generated/symbols)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 set(CPACK_GENERATOR DEB)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

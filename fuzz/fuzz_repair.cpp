@@ -35,7 +35,7 @@
 #include "torn.h"
 #include "wavgen.h"
 #include "writes.h"
-#include "zavevuv.h"
+#include "tool.h"
 
 namespace {
 

@@ -30,7 +30,11 @@ Fd& Fd::operator=(Fd&& other) noexcept {
   return *this;
 }
 
-Fd::~Fd() { static_cast<void>(Close()); }
+Fd::~Fd() {
+  const int saved = errno;  // a failure reported before the close stays the one reported
+  static_cast<void>(Close());
+  errno = saved;
+}
 
 Fd Fd::Open(const char* path, int flags) {
   return Fd(Retry([&] { return ::open(path, flags); }));
@@ -98,7 +102,11 @@ Fd Resolve(const char* path, struct stat& st) {
 std::optional<RegularFile> OpenRegular(const char* path) {
   RegularFile file;
   Fd named = Resolve(path, file.st);
-  if (!named || !S_ISREG(file.st.st_mode)) {
+  if (!named) {
+    return std::nullopt;
+  }
+  if (!S_ISREG(file.st.st_mode)) {
+    errno = S_ISDIR(file.st.st_mode) ? EISDIR : EINVAL;
     return std::nullopt;
   }
   // Whether a write would be allowed, asked as an open for writing would be

@@ -33,6 +33,9 @@ class Fd {
   // through the descriptor may only be known to be kept once this is true.
   [[nodiscard]] bool Close() noexcept;
 
+  // Gives up the descriptor without closing it.
+  int Release() noexcept { return std::exchange(fd_, -1); }
+
  private:
   int fd_ = -1;
 };

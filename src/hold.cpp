@@ -54,11 +54,13 @@ LeaseBreaks::~LeaseBreaks() {
   if (!restore_) {
     return;
   }
+  const int saved = errno;  // what failed before stays what is reported
   const sigset_t sigio = Sigio();
   const struct timespec now {};
   while (::sigtimedwait(&sigio, nullptr, &now) == SIGIO) {
   }
   static_cast<void>(::pthread_sigmask(SIG_SETMASK, &old_, nullptr));
+  errno = saved;
 }
 
 void HoldLeaseBreaksForTheRun() {
@@ -66,8 +68,9 @@ void HoldLeaseBreaksForTheRun() {
   heldForRun = ::pthread_sigmask(SIG_BLOCK, &sigio, nullptr) == 0;
 }
 
-Hold::Hold(int fd) {
-  if (!Lock(fd) || ::fcntl(fd, F_SETLEASE, F_WRLCK) != 0) {
+Hold::Hold(int fd, Kind kind) : fd_(fd) {
+  locked_ = Lock(fd);
+  if (!locked_ || kind == LockOnly || ::fcntl(fd, F_SETLEASE, F_WRLCK) != 0) {
     return;  // locked by another for long, open elsewhere, not ours to lease, or leases off
   }
   leased_ = true;
@@ -79,6 +82,18 @@ Hold::Hold(int fd) {
     };
     static_cast<void>(::fcntl(fd, F_SETOWN_EX, &owner));
   }
+}
+
+void Hold::LetGo() const {
+  if (!locked_) {
+    return;
+  }
+  const int saved = errno;
+  struct flock lock {};
+  lock.l_type = F_UNLCK;
+  lock.l_whence = SEEK_SET;
+  static_cast<void>(::fcntl(fd_, F_OFD_SETLK, &lock));
+  errno = saved;
 }
 
 }  // namespace zavevuv

@@ -35,12 +35,18 @@ void HoldLeaseBreaksForTheRun();
 // Both go when the file is closed.
 class Hold {
  public:
-  explicit Hold(int fd);
+  enum Kind { LockAndLease, LockOnly };
+  explicit Hold(int fd, Kind kind = LockAndLease);
+  // Lets go of the lock now, for a descriptor that stays open (which
+  // otherwise lets go when it is closed).
+  void LetGo() const;
   // Whether nobody else can open, truncate or lock the file: only then may
   // it be restructured (a block inserted or taken out).
   [[nodiscard]] bool Leased() const { return leased_; }
 
  private:
+  int fd_;
+  bool locked_ = false;
   bool leased_ = false;
 };
 

@@ -13,7 +13,7 @@
 
 #include "fd.h"
 #include "format.h"
-#include "zavevuv.h"
+#include "tool.h"
 
 namespace zavevuv {
 namespace {

@@ -4,7 +4,7 @@
 //   zavevuv_32uvo LIST PREFIX      every name in LIST, with PREFIX put before it
 #include "hold.h"
 #include "output.h"
-#include "zavevuv.h"
+#include "tool.h"
 
 int main(int argc, char* argv[]) {
   zavevuv::GuardStandardDescriptors();

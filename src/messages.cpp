@@ -4,7 +4,7 @@
 #include <array>
 
 #include "output.h"
-#include "version.h"
+#include "tool.h"
 #include "zavevuv.h"
 
 namespace zavevuv {
@@ -40,7 +40,7 @@ std::string Usage() {
   // Each piece is followed by one line feed, so a piece ending in "\n" is
   // followed by an empty line.
   const std::string banner =
-      "\nzavevuv_32uvo " + std::string(kVersion) + " - WAV data length fixer\n";
+      "\nzavevuv_32uvo " + std::string(ZAVEVUV_VERSION_STRING) + " - WAV data length fixer\n";
   const std::string most = Format(
       "Argument 1 is a text file containing a list of wavefiles (%i max), each on a new line.",
       std::to_string(kMaxNames));

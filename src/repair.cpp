@@ -5,19 +5,20 @@
 // is it opened for writing; then, with another instance locked out and
 // (where the kernel grants it) a write lease held, it is looked at anew, and
 // what that look decides is written and synced.
+#include "repair.h"
+
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 
 #include "fd.h"
+#include "format.h"
 #include "hold.h"
 #include "insert.h"
-#include "messages.h"
-#include "output.h"
-#include "plan.h"
 #include "writes.h"
-#include "zavevuv.h"
 
 namespace zavevuv {
 namespace {
@@ -55,7 +56,8 @@ Look LookAt(int fd, std::uint64_t length, Buffer& buffer) {
 // insert first, then the fields, the sync, and room for RF64 where asked.
 // Nothing when the file is to be looked at anew. Only a leased file is ever
 // restructured.
-std::optional<Outcome> Carry(const Fd& out, const Look& look, bool leased, blksize_t blockSize) {
+std::optional<Outcome> Carry(const Fd& out, const Look& look, bool leased, blksize_t blockSize,
+                             Result& result) {
   const Plan& plan = look.plan;
   const IntentRead intent = plan.mayHaveIntent ? ReadIntent(out.get()) : IntentRead{};
   if (intent.state == IntentRead::Failed) {
@@ -74,6 +76,7 @@ std::optional<Outcome> Carry(const Fd& out, const Look& look, bool leased, blksi
   } else if (found && plan.insert == Insert::None) {
     RemoveIntent(out.get());  // an RF64 file: the insert was finished
   }
+  Record(result, plan);
   const std::vector<Patch> patches = Writes(look.head, plan);
   for (const Patch& patch : patches) {
     if (!WriteAt(out.get(), patch.bytes, static_cast<std::int64_t>(patch.at))) {
@@ -94,6 +97,8 @@ std::optional<Outcome> Carry(const Fd& out, const Look& look, bool leased, blksi
   // The sizes say "to the end of the file" now; room for ds64 makes it RF64.
   switch (MakeRoom(out, plan.upgrade, look.length, blockSize)) {
     case Room::Made:
+      result.rf64 = true;
+      result.insert = false;
       return Outcome::Fixed;
     case Room::Failed:
       return Outcome::WriteFailed;
@@ -103,10 +108,22 @@ std::optional<Outcome> Carry(const Fd& out, const Look& look, bool leased, blksi
   return plan.outcome;
 }
 
+// Looks at the file anew under the hold and carries out what that look
+// decides.
+std::optional<Outcome> LookAgainAndCarry(const Fd& out, bool leased, Buffer& buffer,
+                                         Result& result) {
+  struct stat st {};
+  if (!Stat(out, st)) {
+    return Outcome::ReadFailed;
+  }
+  const Look fresh = LookAt(out.get(), static_cast<std::uint64_t>(st.st_size), buffer);
+  return fresh.decided ? Carry(out, fresh, leased, st.st_blksize, result) : fresh.plan.outcome;
+}
+
 // Opens the file for writing, holds it, looks again and carries out what
 // that look decides.
 std::optional<Outcome> Write(RegularFile& file, const char* path, const Look& first,
-                             Buffer& buffer) {
+                             Buffer& buffer, Result& result) {
   const LeaseBreaks breaks;  // before the open, so that it outlives the lease
   Fd out = OpenForWriting(file, path);
   if (!out) {
@@ -116,12 +133,7 @@ std::optional<Outcome> Write(RegularFile& file, const char* path, const Look& fi
   }
   static_cast<void>(file.fd.Close());  // only read: the lease wants one descriptor
   const Hold hold(out.get());
-  std::optional<Outcome> outcome = Outcome::ReadFailed;
-  struct stat st {};
-  if (Stat(out, st)) {
-    const Look fresh = LookAt(out.get(), static_cast<std::uint64_t>(st.st_size), buffer);
-    outcome = fresh.decided ? Carry(out, fresh, hold.Leased(), st.st_blksize) : fresh.plan.outcome;
-  }
+  const std::optional<Outcome> outcome = LookAgainAndCarry(out, hold.Leased(), buffer, result);
   // Closing lets go of the lock and the lease; written data may only be
   // known kept once it succeeds.
   if (!out.Close() && outcome != Outcome::ReadFailed) {
@@ -132,8 +144,8 @@ std::optional<Outcome> Write(RegularFile& file, const char* path, const Look& fi
 
 // One look at the file, and what it needs done; nothing when the file is to
 // be looked at anew.
-std::optional<Outcome> RepairOnce(const std::string& path) {
-  std::optional<RegularFile> file = OpenRegular(path.c_str());
+std::optional<Outcome> OnPathOnce(const char* path, Mode mode, Result& result) {
+  std::optional<RegularFile> file = OpenRegular(path);
   if (!file) {
     return Outcome::CannotOpen;
   }
@@ -144,6 +156,10 @@ std::optional<Outcome> RepairOnce(const std::string& path) {
     return look.plan.outcome;
   }
   const Plan& plan = look.plan;
+  Record(result, plan);
+  if (mode == Mode::Check) {
+    return plan.outcome;
+  }
   if (plan.outcome != Outcome::Fixed && plan.insert == Insert::None) {
     // Only read; an intent a finished insert left on an RF64 file goes.
     const IntentRead intent = plan.mayHaveIntent ? ReadIntent(file->fd.get()) : IntentRead{};
@@ -155,22 +171,72 @@ std::optional<Outcome> RepairOnce(const std::string& path) {
     }
     return plan.outcome;
   }
-  return Write(*file, path.c_str(), look, buffer);
+  return Write(*file, path, look, buffer, result);
 }
+
+// The caller's descriptor, in an Fd for the calls that take one, and never
+// closed.
+class Borrowed {
+ public:
+  explicit Borrowed(int fd) : fd_(fd) {}
+  Borrowed(const Borrowed&) = delete;
+  Borrowed& operator=(const Borrowed&) = delete;
+  ~Borrowed() { static_cast<void>(fd_.Release()); }
+  [[nodiscard]] const Fd& get() const { return fd_; }
+
+ private:
+  Fd fd_;
+};
 
 }  // namespace
 
-Outcome RepairFile(const std::string& path) {
-  if (path.find('\0') != std::string::npos) {
-    return Outcome::CannotOpen;  // no file has such a name; a cut one is another file
-  }
-  // A second look follows only a cut-off shift taken back; it ends the job.
-  if (const std::optional<Outcome> outcome = RepairOnce(path)) {
-    return *outcome;
-  }
-  return RepairOnce(path).value_or(Outcome::TooLarge);
+void Record(Result& result, const Plan& plan) {
+  result.found = plan.found;
+  result.fields = plan.writes.size();
+  result.rf64 = plan.insert == Insert::Finish ||
+                std::ranges::any_of(plan.writes, [](const FieldWrite& w) {
+                  return w.at == kFirstChunk;  // JUNK becomes ds64
+                });
+  result.insert = plan.insert == Insert::Make;
 }
 
-void FIX_SIZE(const std::string& path) { Say(Message(RepairFile(path), path)); }
+Result OnPath(const char* path, Mode mode) {
+  Result result;
+  // A second look follows only a cut-off shift taken back; it ends the job.
+  std::optional<Outcome> outcome = OnPathOnce(path, mode, result);
+  if (!outcome) {
+    outcome = OnPathOnce(path, mode, result).value_or(Outcome::TooLarge);
+  }
+  result.outcome = *outcome;
+  return result;
+}
+
+Result OnDescriptor(int fd, Mode mode) {
+  Result result;
+  result.outcome = Outcome::CannotOpen;
+  const int flags = ::fcntl(fd, F_GETFL);
+  struct stat st {};
+  if (flags < 0 || ::fstat(fd, &st) != 0) {
+    return result;
+  }
+  const int access = flags & O_ACCMODE;
+  if (!S_ISREG(st.st_mode) || access == O_WRONLY || (mode == Mode::Repair && access != O_RDWR)) {
+    errno = S_ISREG(st.st_mode) ? EBADF : EINVAL;
+    return result;
+  }
+  Buffer buffer;
+  if (mode == Mode::Check) {
+    const Look look = LookAt(fd, static_cast<std::uint64_t>(st.st_size), buffer);
+    Record(result, look.plan);
+    result.outcome = look.plan.outcome;
+    return result;
+  }
+  const Borrowed out(fd);
+  const Hold hold(fd, Hold::LockOnly);  // never a lease: the caller keeps the descriptor
+  result.outcome =
+      LookAgainAndCarry(out.get(), false, buffer, result).value_or(Outcome::TooLarge);
+  hold.LetGo();
+  return result;
+}
 
 }  // namespace zavevuv

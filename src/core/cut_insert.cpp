@@ -58,6 +58,8 @@ std::optional<Plan> FinishCutInsert(std::span<const unsigned char> head, std::ui
     plan.upgrade = old.upgrade;
     plan.block = b;
     plan.mayHaveIntent = true;
+    plan.found = old.found;
+    plan.found.dataChunk = *old.found.dataChunk + b;
     for (FieldWrite write : old.writes) {
       if (write.at != kRiffSize) {  // the old RIFF size now lies in a JUNK body
         write.at += b;

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -33,6 +34,14 @@ enum class Insert {
            // block goes there before the fields (Fixed)
 };
 
+// What a look learned of the file, for callers that report it.
+struct Found {
+  std::optional<std::uint64_t> dataChunk;  // where "data" starts
+  std::uint64_t stated = 0;                // the data size the header stated
+  std::uint64_t audio = 0;                 // the audio's true bytes
+  std::optional<std::uint64_t> frames;     // the sample count, where the format tells
+};
+
 // The outcome for one file and, for Fixed and ToEnd only, the fields that
 // change, in the order of their offsets.
 struct Plan {
@@ -44,6 +53,7 @@ struct Plan {
   // An insert cut off part-way may have left its intent on the file: Finish,
   // Make where the sizes already say "to the end", and an RF64 file past 4 GiB.
   bool mayHaveIntent = false;
+  Found found;
 };
 
 // The plan for a file of `length` bytes whose first min(length, kHeadBytes)

@@ -122,7 +122,7 @@ Plan PlanRiff(const FileBytes& file, const Facts& facts, const Audio& audio, con
 // start can make it RF64. Where both already say so, an insert may have been
 // cut off part-way.
 Plan PlanPastRiff(const FileBytes& file, const Facts& facts, const Audio& audio,
-                  std::uint64_t count, Changes changes) {
+                  std::optional<std::uint64_t> count, Changes changes) {
   if (facts.form != Form::Riff) {
     return Only(Outcome::TooLarge);  // RF64 or BW64 without ds64 at 12
   }
@@ -133,7 +133,7 @@ Plan PlanPastRiff(const FileBytes& file, const Facts& facts, const Audio& audio,
   Plan plan = std::move(changes).Done();
   plan.outcome = plan.writes.empty() ? Outcome::TooLarge : Outcome::ToEnd;
   plan.insert = Insert::Make;
-  plan.upgrade = Upgrade{audio.ending.formEnd, audio.data, count};
+  plan.upgrade = Upgrade{audio.ending.formEnd, audio.data, count.value_or(0)};
   plan.mayHaveIntent = saysToEnd;
   return plan;
 }
@@ -163,16 +163,16 @@ Plan PlanWide(const FileBytes& file, const Facts& facts, const Audio& audio, con
 }
 
 // The sample count of fact and, in RF64, of ds64: kept true and the same,
-// and exact in a file that is or becomes RF64. What they hold, 0 where the
-// format does not tell.
-std::uint64_t KeepCountsTrue(FileBytes& file, const Facts& facts, std::uint64_t data, bool exact,
+// and exact in a file that is or becomes RF64. What they hold, where the
+// format tells.
+std::optional<std::uint64_t> KeepCountsTrue(FileBytes& file, const Facts& facts, std::uint64_t data, bool exact,
                              Changes& changes) {
   const std::optional<CountRule> rule = CountRuleFor(facts.layout, data);
   if (!rule) {
     if (facts.wide && !facts.hasDs64) {  // made RF64: no count
       changes.Want(kDs64Samples, file.Head(kDs64Samples, 8), Decon8(0));
     }
-    return 0;  // fact is left alone
+    return std::nullopt;  // fact is left alone
   }
   std::array<unsigned char, 4> fact{};
   const bool hasFact = facts.layout.factAt && file.Read(*facts.layout.factAt, fact);
@@ -204,9 +204,10 @@ Plan PlanSizes(std::span<const unsigned char> head, std::uint64_t length, const 
   }
   const Facts& facts = std::get<Facts>(examined);
   const auto size32 = static_cast<std::uint64_t>(Assem4(facts.dataSize));
-  const std::optional<Audio> audio = WhereAudioEnds(
-      file, facts.firstSample, StatedSizes(file, facts),
-      size32 != kMax32 ? std::optional(size32) : std::nullopt, facts.layout.blockAlign);
+  const std::vector<std::uint64_t> stated = StatedSizes(file, facts);
+  const std::optional<Audio> audio =
+      WhereAudioEnds(file, facts.firstSample, stated,
+                     size32 != kMax32 ? std::optional(size32) : std::nullopt, facts.layout.blockAlign);
   if (!audio) {
     return Only(Outcome::ReadFailed);
   }
@@ -214,17 +215,16 @@ Plan PlanSizes(std::span<const unsigned char> head, std::uint64_t length, const 
   const std::uint64_t data = audio->data;
   const bool pastRiff = !facts.wide && (data > kMax32 || riff.Want() > kMax32);
   Changes changes;
-  const std::uint64_t count = KeepCountsTrue(file, facts, data, facts.wide || pastRiff, changes);
+  const std::optional<std::uint64_t> count =
+      KeepCountsTrue(file, facts, data, facts.wide || pastRiff, changes);
   if (file.Failed()) {
     return Only(Outcome::ReadFailed);
   }
-  if (pastRiff) {
-    return PlanPastRiff(file, facts, *audio, count, std::move(changes));
-  }
-  if (!facts.wide) {
-    return PlanRiff(file, facts, *audio, riff, std::move(changes));
-  }
-  return PlanWide(file, facts, *audio, riff, std::move(changes));
+  Plan plan = pastRiff      ? PlanPastRiff(file, facts, *audio, count, std::move(changes))
+              : facts.wide ? PlanWide(file, facts, *audio, riff, std::move(changes))
+                           : PlanRiff(file, facts, *audio, riff, std::move(changes));
+  plan.found = Found{facts.h, stated.empty() ? 0 : stated.front(), data, count};  // ds64's 0
+  return plan;
 }
 
 }  // namespace zavevuv

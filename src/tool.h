@@ -12,7 +12,7 @@
 
 namespace zavevuv {
 
-// Checks one file and patches its size fields when they are wrong; prints
+// zavevuv_repair on one file, its outcome as the messages know it; prints
 // nothing.
 Outcome RepairFile(const std::string& path);
 

@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: MIT
+// The C interface: each entry point runs the check or the repair, turns
+// what it found into the caller's report, and lets no exception out.
+#include <cerrno>
+#include <iterator>
+
+#include "report.h"
+
+namespace zavevuv {
+namespace {
+
+// Runs `call` (which gives a Result), with errno cleared first so that only
+// this call's failure is reported, and memory running out as an outcome.
+template <typename Call>
+int Run(zavevuv_report* report, Call call) {
+  errno = 0;
+  try {
+    const Result result = call();
+    return Report(report, Code(result.outcome), &result);
+  } catch (...) {  // all the standard library throws here is for memory
+    errno = ENOMEM;
+    return Report(report, ZAVEVUV_NO_MEMORY, nullptr);
+  }
+}
+
+}  // namespace
+}  // namespace zavevuv
+
+using zavevuv::Mode;
+
+extern "C" {
+
+int zavevuv_check(const char* path, zavevuv_report* report) {
+  if (path == nullptr) {
+    return zavevuv::Report(report, ZAVEVUV_INVALID, nullptr);
+  }
+  return zavevuv::Run(report, [&] { return zavevuv::OnPath(path, Mode::Check); });
+}
+
+int zavevuv_repair(const char* path, zavevuv_report* report) {
+  if (path == nullptr) {
+    return zavevuv::Report(report, ZAVEVUV_INVALID, nullptr);
+  }
+  return zavevuv::Run(report, [&] { return zavevuv::OnPath(path, Mode::Repair); });
+}
+
+int zavevuv_check_fd(int fd, zavevuv_report* report) {
+  return zavevuv::Run(report, [&] { return zavevuv::OnDescriptor(fd, Mode::Check); });
+}
+
+int zavevuv_repair_fd(int fd, zavevuv_report* report) {
+  return zavevuv::Run(report, [&] { return zavevuv::OnDescriptor(fd, Mode::Repair); });
+}
+
+const char* zavevuv_outcome_name(int outcome) {
+  static constexpr const char* kNames[] = {
+      "correct",       "fixed",       "to-end",       "too-large", "truncated", "no-data-chunk",
+      "cannot-open",   "read-failed", "write-failed", "no-memory", "invalid",
+  };
+  return outcome >= 0 && outcome < static_cast<int>(std::size(kNames)) ? kNames[outcome]
+                                                                         : "unknown";
+}
+
+const char* zavevuv_version(void) { return ZAVEVUV_VERSION_STRING; }
+
+}  // extern "C"

@@ -1,0 +1,104 @@
+// SPDX-License-Identifier: MIT
+// The decision for callers that do their own I/O: their bytes and their
+// read callback in, the fields to write (and the head block of an insert)
+// out. Nothing here touches a file.
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstddef>
+
+#include "head_block.h"
+#include "plan.h"
+#include "report.h"
+
+namespace zavevuv {
+namespace {
+
+// The caller's reads, as the decision asks for them.
+ReadMore Reader(zavevuv_read_fn read, void* user) {
+  return [read, user](std::uint64_t offset, std::span<unsigned char> out) {
+    return read != nullptr && read(user, offset, out.data(), out.size()) == 0;
+  };
+}
+
+zavevuv_plan ToC(const Plan& plan) {
+  zavevuv_plan full{};
+  full.size = sizeof full;
+  full.outcome = Code(plan.outcome);
+  full.count = static_cast<unsigned>(std::min<std::size_t>(plan.writes.size(), ZAVEVUV_MAX_FIELDS));
+  for (unsigned i = 0; i < full.count; ++i) {
+    const FieldWrite& write = plan.writes[i];
+    full.fields[i].offset = write.at;
+    std::copy_n(write.bytes.begin(), write.width, full.fields[i].bytes);
+    full.fields[i].width = static_cast<unsigned>(write.width);
+  }
+  full.insert = plan.insert == Insert::Make     ? ZAVEVUV_INSERT_MAKE
+                : plan.insert == Insert::Finish ? ZAVEVUV_INSERT_FINISH
+                                                : ZAVEVUV_INSERT_NONE;
+  full.block = plan.block;
+  full.form_end = plan.upgrade.formEnd;
+  full.audio_bytes = plan.upgrade.data;
+  full.frames = plan.upgrade.frames;
+  return full;
+}
+
+Plan DecideWith(const unsigned char* given, std::size_t givenSize, std::uint64_t length,
+                const ReadMore& more) {
+  const auto want = static_cast<std::size_t>(std::min(length, kHeadBytes));
+  if (givenSize >= want) {
+    return Decide(std::span(given, givenSize).first(want), length, more);
+  }
+  // The rest of the head through the callback, into a buffer of our own.
+  std::array<unsigned char, kHeadBytes> buffer;
+  std::copy_n(given, givenSize, buffer.begin());
+  if (!more(givenSize, std::span(buffer).subspan(givenSize, want - givenSize))) {
+    Plan failed;
+    failed.outcome = Outcome::ReadFailed;
+    return failed;
+  }
+  return Decide(std::span(buffer).first(want), length, more);
+}
+
+}  // namespace
+}  // namespace zavevuv
+
+extern "C" {
+
+int zavevuv_decide(const void* head, size_t head_size, uint64_t length, zavevuv_read_fn read,
+                   void* user, zavevuv_plan* plan, zavevuv_report* report) {
+  using namespace zavevuv;
+  if (head == nullptr && head_size != 0) {
+    return Report(report, ZAVEVUV_INVALID, nullptr);
+  }
+  try {
+    const Plan decided = DecideWith(static_cast<const unsigned char*>(head),
+                                    head == nullptr ? 0 : head_size, length, Reader(read, user));
+    Give(plan, ToC(decided));
+    Result result;
+    Record(result, decided);
+    errno = 0;
+    return Report(report, Code(decided.outcome), &result);
+  } catch (...) {  // all the standard library throws here is for memory
+    errno = ENOMEM;
+    return Report(report, ZAVEVUV_NO_MEMORY, nullptr);
+  }
+}
+
+int zavevuv_head_block(const zavevuv_plan* plan, uint64_t b, void* out, size_t out_size) {
+  using namespace zavevuv;
+  if (plan == nullptr || out == nullptr || plan->size < offsetof(zavevuv_plan, frames) + sizeof plan->frames ||
+      plan->insert == ZAVEVUV_INSERT_NONE || b < kMinBlock || b > kMaxBlock || b % kMinBlock != 0 ||
+      out_size < b) {
+    return ZAVEVUV_INVALID;
+  }
+  try {
+    const std::vector<unsigned char> block =
+        HeadBlock(Upgrade{plan->form_end, plan->audio_bytes, plan->frames}, b);
+    std::copy(block.begin(), block.end(), static_cast<unsigned char*>(out));
+    return 0;
+  } catch (...) {
+    return ZAVEVUV_NO_MEMORY;
+  }
+}
+
+}  // extern "C"

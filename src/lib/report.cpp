@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: MIT
+#include "report.h"
+
+#include <cerrno>
+
+namespace zavevuv {
+
+int Code(Outcome outcome) {
+  switch (outcome) {
+    case Outcome::CannotOpen:
+      return ZAVEVUV_CANNOT_OPEN;
+    case Outcome::ReadFailed:
+      return ZAVEVUV_READ_FAILED;
+    case Outcome::NoDataChunk:
+      return ZAVEVUV_NO_DATA_CHUNK;
+    case Outcome::Truncated:
+      return ZAVEVUV_TRUNCATED;
+    case Outcome::Correct:
+      return ZAVEVUV_CORRECT;
+    case Outcome::TooLarge:
+      return ZAVEVUV_TOO_LARGE;
+    case Outcome::ToEnd:
+      return ZAVEVUV_TO_END;
+    case Outcome::Fixed:
+      return ZAVEVUV_FIXED;
+    case Outcome::WriteFailed:
+      return ZAVEVUV_WRITE_FAILED;
+  }
+  return ZAVEVUV_READ_FAILED;
+}
+
+int Report(zavevuv_report* to, int code, const Result* result) {
+  zavevuv_report full{};
+  full.size = sizeof full;
+  full.outcome = code;
+  const bool failed = code == ZAVEVUV_CANNOT_OPEN || code == ZAVEVUV_READ_FAILED ||
+                      code == ZAVEVUV_WRITE_FAILED || code == ZAVEVUV_NO_MEMORY;
+  full.error = failed ? errno : 0;
+  full.data_chunk = ZAVEVUV_UNKNOWN;
+  full.frames = ZAVEVUV_UNKNOWN;
+  if (result != nullptr) {
+    full.data_chunk = result->found.dataChunk.value_or(ZAVEVUV_UNKNOWN);
+    full.audio_bytes = result->found.audio;
+    full.frames = result->found.frames.value_or(ZAVEVUV_UNKNOWN);
+    full.stated_bytes = result->found.stated;
+    full.fields = static_cast<unsigned>(result->fields);
+    full.rf64 = result->rf64 ? 1 : 0;
+    full.insert = result->insert ? 1 : 0;
+  }
+  Give(to, full);
+  return code;
+}
+
+}  // namespace zavevuv

@@ -220,7 +220,8 @@ Result OnDescriptor(int fd, Mode mode) {
     return result;
   }
   const int access = flags & O_ACCMODE;
-  if (!S_ISREG(st.st_mode) || access == O_WRONLY || (mode == Mode::Repair && access != O_RDWR)) {
+  if (!S_ISREG(st.st_mode) || (flags & O_PATH) != 0 || access == O_WRONLY ||
+      (mode == Mode::Repair && access != O_RDWR)) {
     errno = S_ISREG(st.st_mode) ? EBADF : EINVAL;
     return result;
   }

@@ -1,0 +1,275 @@
+/* SPDX-License-Identifier: MIT */
+/* The C interface as a C11 program uses it: api_tests DIR (a scratch folder). */
+#define _GNU_SOURCE
+#include <errno.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <zavevuv.h>
+
+#include "wav.h"
+
+static int failures;
+
+#define EXPECT(cond, ...)                                        \
+  do {                                                           \
+    if (!(cond)) {                                               \
+      ++failures;                                                \
+      fprintf(stdout, "%s:%d: %s: ", __FILE__, __LINE__, #cond); \
+      fprintf(stdout, __VA_ARGS__);                              \
+      fputc('\n', stdout);                                       \
+    }                                                            \
+  } while (0)
+
+static char dir[4096];
+
+static const char *at(const char *name) {
+  static char path[4200];
+  snprintf(path, sizeof path, "%s/%s", dir, name);
+  return path;
+}
+
+static int write_file(const char *path, const char *text) {
+  FILE *f = fopen(path, "w");
+  return f == NULL || fputs(text, f) < 0 || fclose(f) != 0 ? -1 : 0;
+}
+
+/* Each outcome a file by name can have: what a check says, then what a
+ * repair does, then what a second repair says. */
+struct row {
+  const char *name;
+  int kind; /* 0 crashed WAV, 1 text, 2 cut in the size, 3 missing, 4 folder, 5 good */
+  int check, repair, again;
+  int error;          /* errno reported by all three */
+  uint64_t chunk;     /* data_chunk */
+  uint64_t frames;    /* frames */
+  unsigned fields;    /* that the check finds */
+};
+
+static const struct row rows[] = {
+    {"crashed", 0, ZAVEVUV_FIXED, ZAVEVUV_FIXED, ZAVEVUV_CORRECT, 0, 36, 1000, 2},
+    {"text", 1, ZAVEVUV_NO_DATA_CHUNK, ZAVEVUV_NO_DATA_CHUNK, ZAVEVUV_NO_DATA_CHUNK, 0,
+     ZAVEVUV_UNKNOWN, ZAVEVUV_UNKNOWN, 0},
+    {"cut", 2, ZAVEVUV_TRUNCATED, ZAVEVUV_TRUNCATED, ZAVEVUV_TRUNCATED, 0, ZAVEVUV_UNKNOWN,
+     ZAVEVUV_UNKNOWN, 0},
+    {"missing", 3, ZAVEVUV_CANNOT_OPEN, ZAVEVUV_CANNOT_OPEN, ZAVEVUV_CANNOT_OPEN, ENOENT,
+     ZAVEVUV_UNKNOWN, ZAVEVUV_UNKNOWN, 0},
+    {"folder", 4, ZAVEVUV_CANNOT_OPEN, ZAVEVUV_CANNOT_OPEN, ZAVEVUV_CANNOT_OPEN, EISDIR,
+     ZAVEVUV_UNKNOWN, ZAVEVUV_UNKNOWN, 0},
+    {"good", 5, ZAVEVUV_CORRECT, ZAVEVUV_CORRECT, ZAVEVUV_CORRECT, 0, 36, 1000, 0},
+};
+
+static void make(const struct row *r, const char *path) {
+  unsigned char h[44];
+  switch (r->kind) {
+    case 0: make_wav(path, 0, 4000, 0); break;
+    case 1: write_file(path, "not a wave file, only text\n"); break;
+    case 2:
+      wav_header(h, 0);
+      write_file(path, "");
+      { const int fd = open(path, O_WRONLY); (void)!write(fd, h, 42); close(fd); }
+      break;
+    case 4: mkdir(path, 0755); break;
+    case 5: make_wav(path, 4000, 4000, 0); break;
+    default: break;
+  }
+}
+
+static void test_outcomes(void) {
+  for (size_t i = 0; i < sizeof rows / sizeof rows[0]; i++) {
+    const struct row *r = &rows[i];
+    const char *path = at(r->name);
+    make(r, path);
+    struct zavevuv_report c = {.size = sizeof c}, f = {.size = sizeof f}, a = {.size = sizeof a};
+    EXPECT(zavevuv_check(path, &c) == r->check, "%s: check %s", r->name,
+           zavevuv_outcome_name(c.outcome));
+    EXPECT(zavevuv_repair(path, &f) == r->repair, "%s: repair %s", r->name,
+           zavevuv_outcome_name(f.outcome));
+    EXPECT(zavevuv_repair(path, &a) == r->again, "%s: again %s", r->name,
+           zavevuv_outcome_name(a.outcome));
+    EXPECT(c.outcome == r->check && f.outcome == r->repair, "%s: outcome not in the report",
+           r->name);
+    EXPECT(c.error == r->error && f.error == r->error && a.error == r->error,
+           "%s: errno %d %d %d", r->name, c.error, f.error, a.error);
+    EXPECT(c.data_chunk == r->chunk && c.frames == r->frames && c.fields == r->fields,
+           "%s: chunk %llu frames %llu fields %u", r->name, (unsigned long long)c.data_chunk,
+           (unsigned long long)c.frames, c.fields);
+    EXPECT(f.fields == r->fields && a.fields == 0, "%s: wrote %u, then %u", r->name, f.fields,
+           a.fields);
+  }
+  struct zavevuv_report c = {.size = sizeof c};
+  make_wav(at("crashed2"), 0, 4000, 0);
+  zavevuv_check(at("crashed2"), &c);
+  EXPECT(c.stated_bytes == 0 && c.audio_bytes == 4000 && !c.rf64 && !c.insert,
+         "stated %llu audio %llu", (unsigned long long)c.stated_bytes,
+         (unsigned long long)c.audio_bytes);
+  EXPECT(zavevuv_check(NULL, &c) == ZAVEVUV_INVALID && c.outcome == ZAVEVUV_INVALID, "null path");
+  EXPECT(zavevuv_repair(at("crashed2"), NULL) == ZAVEVUV_FIXED, "no report");
+}
+
+/* A check opens the file read-only: no watcher sees a write, and its bytes
+ * stay as they were. */
+static void test_check_never_writes(void) {
+  const char *path = at("watched");
+  make_wav(path, 0, 4000, 0);
+  unsigned char before[4044], after[4044];
+  read_head(path, before, sizeof before);
+  const int in = inotify_init1(IN_NONBLOCK);
+  EXPECT(in >= 0 && inotify_add_watch(in, path, IN_CLOSE_WRITE | IN_MODIFY | IN_ATTRIB) >= 0,
+         "inotify");
+  struct zavevuv_report r = {.size = sizeof r};
+  EXPECT(zavevuv_check(path, &r) == ZAVEVUV_FIXED && r.fields == 2, "check %d", r.outcome);
+  const int fd = open(path, O_RDONLY);
+  EXPECT(zavevuv_check_fd(fd, &r) == ZAVEVUV_FIXED, "check_fd %d", r.outcome);
+  close(fd);
+  char events[4096];
+  EXPECT(read(in, events, sizeof events) < 0 && errno == EAGAIN, "the check was seen writing");
+  close(in);
+  EXPECT(read_head(path, after, sizeof after) == sizeof after &&
+             memcmp(before, after, sizeof after) == 0,
+         "bytes changed");
+}
+
+/* A descriptor the caller holds: repaired through it, left open where it
+ * was; one not open as the call needs is refused with EBADF. */
+static void test_descriptors(void) {
+  const char *path = at("held");
+  make_wav(path, 0, 4000, 0);
+  const int ro = open(path, O_RDONLY);
+  struct zavevuv_report r = {.size = sizeof r};
+  EXPECT(zavevuv_repair_fd(ro, &r) == ZAVEVUV_CANNOT_OPEN && r.error == EBADF, "read-only %d %d",
+         r.outcome, r.error);
+  close(ro);
+  const int op = open(path, O_PATH);
+  EXPECT(zavevuv_check_fd(op, &r) == ZAVEVUV_CANNOT_OPEN && r.error == EBADF, "O_PATH %d %d",
+         r.outcome, r.error);
+  close(op);
+  EXPECT(zavevuv_check_fd(-1, &r) == ZAVEVUV_CANNOT_OPEN && r.error == EBADF, "-1");
+  const int fd = open(path, O_RDWR);
+  lseek(fd, 123, SEEK_SET);
+  EXPECT(zavevuv_repair_fd(fd, &r) == ZAVEVUV_FIXED && r.fields == 2, "repair_fd %d", r.outcome);
+  EXPECT(lseek(fd, 0, SEEK_CUR) == 123, "the offset moved");
+  EXPECT(zavevuv_repair_fd(fd, &r) == ZAVEVUV_CORRECT, "again %d", r.outcome);
+  EXPECT(close(fd) == 0, "the descriptor was closed");
+  unsigned char h[44];
+  read_head(path, h, 44);
+  EXPECT(get32(h + 4) == 4036 && get32(h + 40) == 4000, "sizes %u %u", get32(h + 4),
+         get32(h + 40));
+
+  /* Past 4 GiB with no room for ds64: the sizes say "to the end", and the
+   * report says an insert would have made it RF64. */
+  const char *big = at("big");
+  make_wav(big, 0, 4000, (uint64_t)5 << 30);
+  const int bfd = open(big, O_RDWR);
+  EXPECT(zavevuv_repair_fd(bfd, &r) == ZAVEVUV_TO_END && r.insert && !r.rf64, "big %s",
+         zavevuv_outcome_name(r.outcome));
+  EXPECT(zavevuv_repair_fd(bfd, &r) == ZAVEVUV_TOO_LARGE && r.fields == 0, "big again %s",
+         zavevuv_outcome_name(r.outcome));
+  close(bfd);
+  unlink(big);
+}
+
+/* An in-memory file for the decision: a header and audio, zeros after. */
+struct memfile {
+  unsigned char bytes[4044];
+  uint64_t length;
+  int fail;
+};
+
+static int read_mem(void *user, uint64_t offset, void *buffer, size_t size) {
+  const struct memfile *m = user;
+  if (m->fail || offset + size > m->length) return -1;
+  memset(buffer, 0, size);
+  if (offset < sizeof m->bytes) {
+    const size_t n = sizeof m->bytes - offset < size ? sizeof m->bytes - offset : size;
+    memcpy(buffer, m->bytes + offset, n);
+  }
+  return 0;
+}
+
+static void test_decide(void) {
+  static struct memfile m;
+  wav_header(m.bytes, 0);
+  m.length = sizeof m.bytes;
+  struct zavevuv_plan p = {.size = sizeof p};
+  struct zavevuv_report r = {.size = sizeof r};
+  /* Only the first 12 bytes given: the rest comes through the callback. */
+  EXPECT(zavevuv_decide(m.bytes, 12, m.length, read_mem, &m, &p, &r) == ZAVEVUV_FIXED &&
+             p.count == 2 && p.insert == ZAVEVUV_INSERT_NONE && r.frames == 1000,
+         "decide %d count %u", p.outcome, p.count);
+  for (unsigned i = 0; i < p.count; i++)
+    memcpy(m.bytes + p.fields[i].offset, p.fields[i].bytes, p.fields[i].width);
+  EXPECT(zavevuv_decide(m.bytes, sizeof m.bytes, m.length, read_mem, &m, &p, NULL) ==
+             ZAVEVUV_CORRECT && p.count == 0,
+         "after the fields %d", p.outcome);
+  m.fail = 1;
+  EXPECT(zavevuv_decide(m.bytes, 12, m.length, read_mem, &m, &p, &r) == ZAVEVUV_READ_FAILED &&
+             r.error == 0,
+         "a failed read %d", p.outcome);
+  m.fail = 0;
+
+  /* 5 GiB that only the callback knows of: an insert would make it RF64. */
+  wav_header(m.bytes, 0);
+  m.length = (uint64_t)5 << 30;
+  EXPECT(zavevuv_decide(m.bytes, sizeof m.bytes, m.length, read_mem, &m, &p, &r) ==
+             ZAVEVUV_TO_END && p.insert == ZAVEVUV_INSERT_MAKE && r.insert,
+         "big %s", zavevuv_outcome_name(p.outcome));
+  static unsigned char block[4096];
+  EXPECT(zavevuv_head_block(&p, 4096, block, sizeof block) == 0 && memcmp(block, "RF64", 4) == 0 &&
+             memcmp(block + 12, "ds64", 4) == 0 && get32(block + 28) == (uint32_t)p.audio_bytes,
+         "head block");
+  EXPECT(p.audio_bytes == m.length - 44, "audio %llu", (unsigned long long)p.audio_bytes);
+  EXPECT(zavevuv_head_block(&p, 1000, block, sizeof block) == ZAVEVUV_INVALID, "b 1000");
+  EXPECT(zavevuv_head_block(&p, 8192, block, sizeof block) == ZAVEVUV_INVALID, "short buffer");
+  EXPECT(zavevuv_decide(NULL, 5, 0, NULL, NULL, &p, NULL) == ZAVEVUV_INVALID, "null head");
+}
+
+/* A caller built against an older, smaller report: nothing past its end is
+ * written; a size of 0 means no report. */
+struct report_v0 {
+  size_t size;
+  int outcome;
+  int error;
+  uint64_t data_chunk;
+};
+
+static void test_old_report(void) {
+  make_wav(at("old"), 0, 4000, 0);
+  union {
+    struct zavevuv_report r;
+    unsigned char bytes[sizeof(struct zavevuv_report)];
+  } u;
+  memset(&u, 0xAA, sizeof u);
+  u.r.size = sizeof(struct report_v0);
+  EXPECT(zavevuv_check(at("old"), &u.r) == ZAVEVUV_FIXED, "check");
+  const struct report_v0 *old = (const struct report_v0 *)&u;
+  EXPECT(old->outcome == ZAVEVUV_FIXED && old->data_chunk == 36, "the old fields");
+  for (size_t i = sizeof(struct report_v0); i < sizeof u; i++)
+    EXPECT(u.bytes[i] == 0xAA, "byte %zu past the old struct written", i);
+  memset(&u, 0xAA, sizeof u);
+  u.r.size = 0;
+  zavevuv_check(at("old"), &u.r);
+  for (size_t i = sizeof u.r.size; i < sizeof u; i++)
+    EXPECT(u.bytes[i] == 0xAA, "size 0: byte %zu written", i);
+}
+
+static void test_names(void) {
+  EXPECT(strcmp(zavevuv_version(), ZAVEVUV_VERSION_STRING) == 0, "%s", zavevuv_version());
+  EXPECT(strcmp(zavevuv_outcome_name(ZAVEVUV_FIXED), "fixed") == 0, "fixed");
+  EXPECT(strcmp(zavevuv_outcome_name(ZAVEVUV_INVALID), "invalid") == 0, "invalid");
+  EXPECT(strcmp(zavevuv_outcome_name(-1), "unknown") == 0 &&
+             strcmp(zavevuv_outcome_name(11), "unknown") == 0,
+         "unknown");
+}
+
+int main(int argc, char **argv) {
+  if (argc != 2) return 2;
+  snprintf(dir, sizeof dir, "%s", argv[1]);
+  test_outcomes();
+  test_check_never_writes();
+  test_descriptors();
+  test_decide();
+  test_old_report();
+  test_names();
+  printf("%s: %d failure(s)\n", argv[0], failures);
+  return failures != 0;
+}

@@ -1,0 +1,58 @@
+#!/bin/sh
+# SPDX-License-Identifier: MIT
+# The library as its users meet it: installed to a folder of its own, found
+# by pkg-config and by find_package, and loaded by Python's ctypes.
+#   consumer.sh BUILD_DIR SOURCE_DIR
+set -eu
+build=$1 source=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cmake --install "$build" --prefix "$work/stage" >/dev/null
+lib=$(find "$work/stage" -name 'libzavevuv.so.1' | head -n 1)
+libdir=$(dirname "$lib")
+
+echo "== the shared library exports zavevuv_* alone"
+nm -D --defined-only "$lib" | awk '{print $NF}' | tee "$work/symbols"
+if grep -v '^zavevuv_' "$work/symbols"; then echo "FAIL: exported beyond zavevuv_*"; exit 1; fi
+
+# A crashed take: the sizes a recorder writes before its first sample.
+take() {
+  python3 -c '
+import struct, sys
+audio = bytes(range(256)) * 16
+fmt = struct.pack("<HHIIHH", 1, 2, 44100, 176400, 4, 16)
+head = b"RIFF" + struct.pack("<I", 36) + b"WAVEfmt " + struct.pack("<I", 16) + fmt
+open(sys.argv[1], "wb").write(head + b"data" + struct.pack("<I", 0) + audio)' "$1"
+}
+
+echo "== built by pkg-config"
+cc_flags=$(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --cflags --libs zavevuv)
+echo "cc -std=c11 -Wall -Wextra -Werror launch.c $cc_flags"
+cc -std=c11 -Wall -Wextra -Werror "$source/examples/launch.c" $cc_flags -o "$work/launch_pc"
+take "$work/a.wav"
+out=$(LD_LIBRARY_PATH="$libdir" "$work/launch_pc" "$work/a.wav" "$work/none.wav" || true)
+echo "$out"
+[ "$out" = "$work/a.wav: fixed, 1024 frames
+$work/none.wav: cannot-open (No such file or directory)" ] || { echo "FAIL: pkg-config build"; exit 1; }
+
+echo "== built by find_package, shared and static"
+cmake -S "$source/tests/consumer" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$work/stage" \
+  -DCMAKE_C_FLAGS="-Wall -Werror" >/dev/null
+cmake --build "$work/consumer" >/dev/null
+for program in launch launch_static; do
+  take "$work/$program.wav"
+  LD_LIBRARY_PATH="$libdir" "$work/consumer/$program" "$work/$program.wav" "$work/$program.wav"
+done
+if ldd "$work/consumer/launch_static" | grep -q libzavevuv; then
+  echo "FAIL: the static build loads libzavevuv.so"; exit 1
+fi
+
+echo "== Python's ctypes repairs a crashed take, and wave reads every frame"
+take "$work/py.wav"
+ZAVEVUV_LIBRARY="$lib" python3 "$source/examples/launch.py" "$work/py.wav"
+python3 -c '
+import sys, wave
+with wave.open(sys.argv[1]) as w:
+    frames = w.readframes(w.getnframes())
+    assert w.getnframes() == 1024 and len(frames) == 4096, (w.getnframes(), len(frames))
+print("wave: 1024 frames, every byte read")' "$work/py.wav"

@@ -32,10 +32,10 @@
 #include "files.h"
 #include "memfile.h"
 #include "messages.h"
+#include "tool.h"
 #include "torn.h"
 #include "wavgen.h"
 #include "writes.h"
-#include "tool.h"
 
 namespace {
 

@@ -122,8 +122,8 @@ std::optional<Outcome> LookAgainAndCarry(const Fd& out, bool leased, Buffer& buf
 
 // Opens the file for writing, holds it, looks again and carries out what
 // that look decides.
-std::optional<Outcome> Write(RegularFile& file, const char* path, const Look& first,
-                             Buffer& buffer, Result& result) {
+std::optional<Outcome> Write(RegularFile& file, const char* path, const Look& first, Buffer& buffer,
+                             Result& result) {
   const LeaseBreaks breaks;  // before the open, so that it outlives the lease
   Fd out = OpenForWriting(file, path);
   if (!out) {
@@ -193,10 +193,10 @@ class Borrowed {
 void Record(Result& result, const Plan& plan) {
   result.found = plan.found;
   result.fields = plan.writes.size();
-  result.rf64 = plan.insert == Insert::Finish ||
-                std::ranges::any_of(plan.writes, [](const FieldWrite& w) {
-                  return w.at == kFirstChunk;  // JUNK becomes ds64
-                });
+  result.rf64 =
+      plan.insert == Insert::Finish || std::ranges::any_of(plan.writes, [](const FieldWrite& w) {
+        return w.at == kFirstChunk;  // JUNK becomes ds64
+      });
   result.insert = plan.insert == Insert::Make;
 }
 
@@ -234,8 +234,7 @@ Result OnDescriptor(int fd, Mode mode) {
   }
   const Borrowed out(fd);
   const Hold hold(fd, Hold::LockOnly);  // never a lease: the caller keeps the descriptor
-  result.outcome =
-      LookAgainAndCarry(out.get(), false, buffer, result).value_or(Outcome::TooLarge);
+  result.outcome = LookAgainAndCarry(out.get(), false, buffer, result).value_or(Outcome::TooLarge);
   hold.LetGo();
   return result;
 }

@@ -13,10 +13,10 @@ namespace zavevuv {
 // What one call found and did.
 struct Result {
   Outcome outcome = Outcome::ReadFailed;
-  Found found;              // from the last look taken
-  std::size_t fields = 0;   // size fields written, or that a repair would write
-  bool rf64 = false;        // the file became RF64 (a check: would)
-  bool insert = false;      // an insert would make it RF64, and none was made
+  Found found;             // from the last look taken
+  std::size_t fields = 0;  // size fields written, or that a repair would write
+  bool rf64 = false;       // the file became RF64 (a check: would)
+  bool insert = false;     // an insert would make it RF64, and none was made
 };
 
 // What `plan` says of the file, before any of it is carried out.

@@ -165,8 +165,8 @@ Plan PlanWide(const FileBytes& file, const Facts& facts, const Audio& audio, con
 // The sample count of fact and, in RF64, of ds64: kept true and the same,
 // and exact in a file that is or becomes RF64. What they hold, where the
 // format tells.
-std::optional<std::uint64_t> KeepCountsTrue(FileBytes& file, const Facts& facts, std::uint64_t data, bool exact,
-                             Changes& changes) {
+std::optional<std::uint64_t> KeepCountsTrue(FileBytes& file, const Facts& facts, std::uint64_t data,
+                                            bool exact, Changes& changes) {
   const std::optional<CountRule> rule = CountRuleFor(facts.layout, data);
   if (!rule) {
     if (facts.wide && !facts.hasDs64) {  // made RF64: no count
@@ -205,9 +205,9 @@ Plan PlanSizes(std::span<const unsigned char> head, std::uint64_t length, const 
   const Facts& facts = std::get<Facts>(examined);
   const auto size32 = static_cast<std::uint64_t>(Assem4(facts.dataSize));
   const std::vector<std::uint64_t> stated = StatedSizes(file, facts);
-  const std::optional<Audio> audio =
-      WhereAudioEnds(file, facts.firstSample, stated,
-                     size32 != kMax32 ? std::optional(size32) : std::nullopt, facts.layout.blockAlign);
+  const std::optional<Audio> audio = WhereAudioEnds(
+      file, facts.firstSample, stated, size32 != kMax32 ? std::optional(size32) : std::nullopt,
+      facts.layout.blockAlign);
   if (!audio) {
     return Only(Outcome::ReadFailed);
   }
@@ -220,7 +220,7 @@ Plan PlanSizes(std::span<const unsigned char> head, std::uint64_t length, const 
   if (file.Failed()) {
     return Only(Outcome::ReadFailed);
   }
-  Plan plan = pastRiff      ? PlanPastRiff(file, facts, *audio, count, std::move(changes))
+  Plan plan = pastRiff     ? PlanPastRiff(file, facts, *audio, count, std::move(changes))
               : facts.wide ? PlanWide(file, facts, *audio, riff, std::move(changes))
                            : PlanRiff(file, facts, *audio, riff, std::move(changes));
   plan.found = Found{facts.h, stated.empty() ? 0 : stated.front(), data, count};  // ds64's 0

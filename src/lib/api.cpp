@@ -54,11 +54,11 @@ int zavevuv_repair_fd(int fd, zavevuv_report* report) {
 
 const char* zavevuv_outcome_name(int outcome) {
   static constexpr const char* kNames[] = {
-      "correct",       "fixed",       "to-end",       "too-large", "truncated", "no-data-chunk",
-      "cannot-open",   "read-failed", "write-failed", "no-memory", "invalid",
+      "correct",     "fixed",       "to-end",       "too-large", "truncated", "no-data-chunk",
+      "cannot-open", "read-failed", "write-failed", "no-memory", "invalid",
   };
   return outcome >= 0 && outcome < static_cast<int>(std::size(kNames)) ? kNames[outcome]
-                                                                         : "unknown";
+                                                                       : "unknown";
 }
 
 const char* zavevuv_version(void) { return ZAVEVUV_VERSION_STRING; }

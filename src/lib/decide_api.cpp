@@ -86,7 +86,8 @@ int zavevuv_decide(const void* head, size_t head_size, uint64_t length, zavevuv_
 
 int zavevuv_head_block(const zavevuv_plan* plan, uint64_t b, void* out, size_t out_size) {
   using namespace zavevuv;
-  if (plan == nullptr || out == nullptr || plan->size < offsetof(zavevuv_plan, frames) + sizeof plan->frames ||
+  if (plan == nullptr || out == nullptr ||
+      plan->size < offsetof(zavevuv_plan, frames) + sizeof plan->frames ||
       plan->insert == ZAVEVUV_INSERT_NONE || b < kMinBlock || b > kMaxBlock || b % kMinBlock != 0 ||
       out_size < b) {
     return ZAVEVUV_INVALID;

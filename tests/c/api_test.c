@@ -252,6 +252,34 @@ static void test_old_report(void) {
     EXPECT(u.bytes[i] == 0xAA, "size 0: byte %zu written", i);
 }
 
+#ifndef ZAVEVUV_SANITIZED
+/* Memory that runs out inside a call: this program's malloc, which the
+ * library's operator new calls, fails while `starve` is set. */
+extern void *__libc_malloc(size_t size);
+static int starve;
+
+void *malloc(size_t size) {
+  if (starve) {
+    errno = ENOMEM;
+    return NULL;
+  }
+  return __libc_malloc(size);
+}
+
+static void test_no_memory(void) {
+  const char *path = at("starved");
+  make_wav(path, 0, 4000, 0);
+  struct zavevuv_report r = {.size = sizeof r};
+  starve = 1;
+  const int outcome = zavevuv_repair(path, &r);
+  starve = 0;
+  EXPECT(outcome == ZAVEVUV_NO_MEMORY && r.error == ENOMEM, "%s", zavevuv_outcome_name(outcome));
+  EXPECT(zavevuv_repair(path, &r) == ZAVEVUV_FIXED, "then %s", zavevuv_outcome_name(r.outcome));
+}
+#else
+static void test_no_memory(void) {}
+#endif
+
 static void test_names(void) {
   EXPECT(strcmp(zavevuv_version(), ZAVEVUV_VERSION_STRING) == 0, "%s", zavevuv_version());
   EXPECT(strcmp(zavevuv_outcome_name(ZAVEVUV_FIXED), "fixed") == 0, "fixed");
@@ -269,6 +297,7 @@ int main(int argc, char **argv) {
   test_descriptors();
   test_decide();
   test_old_report();
+  test_no_memory();
   test_names();
   printf("%s: %d failure(s)\n", argv[0], failures);
   return failures != 0;

@@ -12,10 +12,17 @@ namespace {
 
 thread_local bool heldForRun = false;
 
-sigset_t Sigio() {
+// The signal that tells a lease's break. The command holds SIGIO for its
+// whole run. In another program's thread the break is told by SIGURG
+// instead, whose default action is to ignore it: between taking the lease
+// and aiming its break at this thread, a break goes to the whole process,
+// and may reach a thread of the host that does not block the signal.
+int BreakSignal() { return heldForRun ? SIGIO : SIGURG; }
+
+sigset_t Breaks() {
   sigset_t set;
   sigemptyset(&set);
-  sigaddset(&set, SIGIO);
+  sigaddset(&set, BreakSignal());
   return set;
 }
 
@@ -46,8 +53,9 @@ LeaseBreaks::LeaseBreaks() {
   if (heldForRun) {
     return;
   }
-  const sigset_t sigio = Sigio();
-  restore_ = ::pthread_sigmask(SIG_BLOCK, &sigio, &old_) == 0 && sigismember(&old_, SIGIO) == 0;
+  const sigset_t breaks = Breaks();
+  restore_ =
+      ::pthread_sigmask(SIG_BLOCK, &breaks, &old_) == 0 && sigismember(&old_, BreakSignal()) == 0;
 }
 
 LeaseBreaks::~LeaseBreaks() {
@@ -55,28 +63,31 @@ LeaseBreaks::~LeaseBreaks() {
     return;
   }
   const int saved = errno;  // what failed before stays what is reported
-  const sigset_t sigio = Sigio();
+  const sigset_t breaks = Breaks();
   const struct timespec now {};
-  while (::sigtimedwait(&sigio, nullptr, &now) == SIGIO) {
+  while (::sigtimedwait(&breaks, nullptr, &now) == BreakSignal()) {
   }
   static_cast<void>(::pthread_sigmask(SIG_SETMASK, &old_, nullptr));
   errno = saved;
 }
 
 void HoldLeaseBreaksForTheRun() {
-  const sigset_t sigio = Sigio();
+  sigset_t sigio;
+  sigemptyset(&sigio);
+  sigaddset(&sigio, SIGIO);
   heldForRun = ::pthread_sigmask(SIG_BLOCK, &sigio, nullptr) == 0;
 }
 
 Hold::Hold(int fd, Kind kind) : fd_(fd) {
   locked_ = Lock(fd);
-  if (!locked_ || kind == LockOnly || ::fcntl(fd, F_SETLEASE, F_WRLCK) != 0) {
+  if (!locked_ || kind == LockOnly || (!heldForRun && ::fcntl(fd, F_SETSIG, BreakSignal()) != 0) ||
+      ::fcntl(fd, F_SETLEASE, F_WRLCK) != 0) {
     return;  // locked by another for long, open elsewhere, not ours to lease, or leases off
   }
   leased_ = true;
   if (!heldForRun) {
     // Setting the lease made the process its owner; the break goes to this
-    // thread, which holds SIGIO.
+    // thread, which holds the signal.
     struct f_owner_ex owner {
       F_OWNER_TID, ::gettid()
     };

@@ -8,11 +8,12 @@
 
 namespace zavevuv {
 
-// SIGIO, the signal a lease break sends, held pending in this thread while a
-// lease may be held, so that a break never ends the run: the job in hand is
-// finished, the lease released by closing the file, and the signal drained.
-// Only the thread's mask changes, never a disposition; nothing when the run
-// holds the signal already.
+// The signal a lease break sends (SIGIO in the command, SIGURG in a program
+// that links the library), held pending in this thread while a lease may be
+// held, so that a break never ends the run: the job in hand is finished, the
+// lease released by closing the file, and the signal drained. Only the
+// thread's mask changes, never a disposition; nothing when the run holds the
+// signal already.
 class LeaseBreaks {
  public:
   LeaseBreaks();

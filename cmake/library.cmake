@@ -33,11 +33,4 @@ configure_file(cmake/zavevuv.pc.in generated/zavevuv.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/generated/zavevuv.pc
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT libzavevuv-dev)
 
-configure_file(man/zavevuv.3.in generated/zavevuv.3 @ONLY)
-set(man3_gz ${CMAKE_CURRENT_BINARY_DIR}/generated/zavevuv.3.gz)
-add_custom_command(OUTPUT ${man3_gz}
-  COMMAND gzip -9n -c ${CMAKE_CURRENT_BINARY_DIR}/generated/zavevuv.3 > ${man3_gz}
-  DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/generated/zavevuv.3
-  VERBATIM)
-add_custom_target(man3 ALL DEPENDS ${man3_gz})
-install(FILES ${man3_gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man3 COMPONENT libzavevuv-dev)
+man_page(zavevuv 3 libzavevuv-dev)

@@ -31,12 +31,8 @@ foreach(line IN LISTS lines)
 endforeach()
 string(REGEX REPLACE "\n\n$" "\n" changelog "${changelog}${trailer}")
 file(CONFIGURE OUTPUT generated/changelog CONTENT "${changelog}" @ONLY)
+gzip_generated(changelog changelog)
 set(changelog_gz ${CMAKE_CURRENT_BINARY_DIR}/generated/changelog.gz)
-add_custom_command(OUTPUT ${changelog_gz}
-  COMMAND gzip -9n -c ${CMAKE_CURRENT_BINARY_DIR}/generated/changelog > ${changelog_gz}
-  DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/generated/changelog
-  VERBATIM)
-add_custom_target(changelog ALL DEPENDS ${changelog_gz})
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/CHANGELOG.md)
 
 foreach(component tool ${lib_package} libzavevuv-dev)

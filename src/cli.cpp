@@ -3,45 +3,19 @@
 // list mode.
 #include <string>
 
+#include "lib/codes.h"
 #include "messages.h"
 #include "output.h"
 #include "tool.h"
 #include "zavevuv.h"
 
 namespace zavevuv {
-namespace {
-
-Outcome FromCode(int code) {
-  switch (code) {
-    case ZAVEVUV_CORRECT:
-      return Outcome::Correct;
-    case ZAVEVUV_FIXED:
-      return Outcome::Fixed;
-    case ZAVEVUV_TO_END:
-      return Outcome::ToEnd;
-    case ZAVEVUV_TOO_LARGE:
-      return Outcome::TooLarge;
-    case ZAVEVUV_TRUNCATED:
-      return Outcome::Truncated;
-    case ZAVEVUV_NO_DATA_CHUNK:
-      return Outcome::NoDataChunk;
-    case ZAVEVUV_CANNOT_OPEN:
-    case ZAVEVUV_INVALID:
-      return Outcome::CannotOpen;
-    case ZAVEVUV_WRITE_FAILED:
-      return Outcome::WriteFailed;
-    default:  // a read failed, or memory ran out
-      return Outcome::ReadFailed;
-  }
-}
-
-}  // namespace
 
 Outcome RepairFile(const std::string& path) {
   if (path.find('\0') != std::string::npos) {
     return Outcome::CannotOpen;  // no file has such a name; a cut one is another file
   }
-  return FromCode(zavevuv_repair(path.c_str(), nullptr));
+  return OutcomeOf(zavevuv_repair(path.c_str(), nullptr));
 }
 
 void FIX_SIZE(const std::string& path) { Say(Message(RepairFile(path), path)); }

@@ -19,10 +19,10 @@ thread_local bool heldForRun = false;
 // and may reach a thread of the host that does not block the signal.
 int BreakSignal() { return heldForRun ? SIGIO : SIGURG; }
 
-sigset_t Breaks() {
+sigset_t SetOf(int signal) {
   sigset_t set;
   sigemptyset(&set);
-  sigaddset(&set, BreakSignal());
+  sigaddset(&set, signal);
   return set;
 }
 
@@ -53,7 +53,7 @@ LeaseBreaks::LeaseBreaks() {
   if (heldForRun) {
     return;
   }
-  const sigset_t breaks = Breaks();
+  const sigset_t breaks = SetOf(BreakSignal());
   restore_ =
       ::pthread_sigmask(SIG_BLOCK, &breaks, &old_) == 0 && sigismember(&old_, BreakSignal()) == 0;
 }
@@ -63,7 +63,7 @@ LeaseBreaks::~LeaseBreaks() {
     return;
   }
   const int saved = errno;  // what failed before stays what is reported
-  const sigset_t breaks = Breaks();
+  const sigset_t breaks = SetOf(BreakSignal());
   const struct timespec now {};
   while (::sigtimedwait(&breaks, nullptr, &now) == BreakSignal()) {
   }
@@ -72,9 +72,7 @@ LeaseBreaks::~LeaseBreaks() {
 }
 
 void HoldLeaseBreaksForTheRun() {
-  sigset_t sigio;
-  sigemptyset(&sigio);
-  sigaddset(&sigio, SIGIO);
+  const sigset_t sigio = SetOf(SIGIO);
   heldForRun = ::pthread_sigmask(SIG_BLOCK, &sigio, nullptr) == 0;
 }
 

@@ -1,30 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The C interface: each entry point runs the check or the repair, turns
 // what it found into the caller's report, and lets no exception out.
-#include <cerrno>
 #include <iterator>
 
 #include "report.h"
-
-namespace zavevuv {
-namespace {
-
-// Runs `call` (which gives a Result), with errno cleared first so that only
-// this call's failure is reported, and memory running out as an outcome.
-template <typename Call>
-int Run(zavevuv_report* report, Call call) {
-  errno = 0;
-  try {
-    const Result result = call();
-    return Report(report, Code(result.outcome), &result);
-  } catch (...) {  // all the standard library throws here is for memory
-    errno = ENOMEM;
-    return Report(report, ZAVEVUV_NO_MEMORY, nullptr);
-  }
-}
-
-}  // namespace
-}  // namespace zavevuv
 
 using zavevuv::Mode;
 

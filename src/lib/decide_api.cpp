@@ -70,18 +70,16 @@ int zavevuv_decide(const void* head, size_t head_size, uint64_t length, zavevuv_
   if (head == nullptr && head_size != 0) {
     return Report(report, ZAVEVUV_INVALID, nullptr);
   }
-  try {
+  return Run(report, [&] {
     const Plan decided = DecideWith(static_cast<const unsigned char*>(head),
                                     head == nullptr ? 0 : head_size, length, Reader(read, user));
     Give(plan, ToC(decided));
     Result result;
     Record(result, decided);
-    errno = 0;
-    return Report(report, Code(decided.outcome), &result);
-  } catch (...) {  // all the standard library throws here is for memory
-    errno = ENOMEM;
-    return Report(report, ZAVEVUV_NO_MEMORY, nullptr);
-  }
+    result.outcome = decided.outcome;
+    errno = 0;  // the decision makes no system call: errno is the callback's
+    return result;
+  });
 }
 
 int zavevuv_head_block(const zavevuv_plan* plan, uint64_t b, void* out, size_t out_size) {

@@ -5,30 +5,6 @@
 
 namespace zavevuv {
 
-int Code(Outcome outcome) {
-  switch (outcome) {
-    case Outcome::CannotOpen:
-      return ZAVEVUV_CANNOT_OPEN;
-    case Outcome::ReadFailed:
-      return ZAVEVUV_READ_FAILED;
-    case Outcome::NoDataChunk:
-      return ZAVEVUV_NO_DATA_CHUNK;
-    case Outcome::Truncated:
-      return ZAVEVUV_TRUNCATED;
-    case Outcome::Correct:
-      return ZAVEVUV_CORRECT;
-    case Outcome::TooLarge:
-      return ZAVEVUV_TOO_LARGE;
-    case Outcome::ToEnd:
-      return ZAVEVUV_TO_END;
-    case Outcome::Fixed:
-      return ZAVEVUV_FIXED;
-    case Outcome::WriteFailed:
-      return ZAVEVUV_WRITE_FAILED;
-  }
-  return ZAVEVUV_READ_FAILED;
-}
-
 int Report(zavevuv_report* to, int code, const Result* result) {
   zavevuv_report full{};
   full.size = sizeof full;

@@ -1,17 +1,16 @@
 // SPDX-License-Identifier: MIT
-// What the C interface hands back: the outcome's code, and the caller's
-// report or plan filled as far as the caller's struct reaches.
+// What the C interface hands back: the caller's report or plan filled as far
+// as the caller's struct reaches, and no exception.
 #pragma once
 
+#include <cerrno>
 #include <cstring>
 
-#include "outcome.h"
+#include "codes.h"
 #include "repair.h"
 #include "zavevuv.h"
 
 namespace zavevuv {
-
-int Code(Outcome outcome);
 
 // Copies the part of `full` that lies within the size the caller declared in
 // `to`, past that size itself, which stays the caller's: a program built
@@ -30,5 +29,20 @@ void Give(T* to, const T& full) {
 // Fills the caller's report (when there is one) with `code`, the errno of a
 // failure, and what `result` found; returns `code`.
 int Report(zavevuv_report* to, int code, const Result* result);
+
+// Runs `call` (which gives a Result) and reports it, with errno cleared first
+// so that only this call's failure is reported, and memory running out as an
+// outcome: no exception leaves the library.
+template <typename Call>
+int Run(zavevuv_report* report, Call call) {
+  errno = 0;
+  try {
+    const Result result = call();
+    return Report(report, Code(result.outcome), &result);
+  } catch (...) {  // all the standard library throws here is for memory
+    errno = ENOMEM;
+    return Report(report, ZAVEVUV_NO_MEMORY, nullptr);
+  }
+}
 
 }  // namespace zavevuv

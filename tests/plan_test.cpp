@@ -105,6 +105,23 @@ std::vector<Row> Rows() {
                   .samples = Tone(1024)});
   };
   const std::string toEnd = Build({.riff = 0xFFFFFFFF, .samples = "", .stored = 0xFFFFFFFF});
+  // Markers as recorders keep them after the audio: cue points, then their
+  // labels in a LIST whose sub-chunks are after-audio ids too.
+  const std::string cue =
+      Chunk("cue ", Le32(1) + Le32(1) + Le32(200) + "data" + Le32(0) + Le32(0) + Le32(200));
+  const std::string adtl = "adtl" + Chunk("labl", Le32(1) + "Start") + Chunk("note", Le32(1) + "x");
+  const std::string markers = cue + Chunk("LIST", adtl);
+  // A LIST a writer was killed appending: its header and part of its body.
+  const std::string cutInfo = "LIST" + Le32(40) + "INFOIART" + Le32(10) + "Some";
+  // ffmpeg -rf64 always -write_peak on: ds64's data size counts the levl after the audio.
+  const std::string levl = Chunk("levl", std::string(40, 'p'));
+  const auto rf64 = [&](std::uint64_t samples, const std::string& tagged = "") {
+    return Build({.form = "RF64",
+                  .riff = 0xFFFFFFFF,
+                  .first = wavgen::Ds64(920 + tagged.size(), 848, samples),
+                  .stored = 0xFFFFFFFF,
+                  .after = levl + tagged});
+  };
   // The fields an upgrade of a sparse 5 GiB 16-bit mono recording writes.
   const std::vector<std::pair<std::uint64_t, std::string>> upgraded = {{0, "RF64"},
                                                                        {4, kFF},
@@ -148,7 +165,7 @@ std::vector<Row> Rows() {
        .outcome = Fixed, .changes = {{44, Le32(200)}}},
       {.name = "fact, IMA ADPCM", .in = Build({.riff = 0, .format = 0x11, .bits = 4, .block = 256,
        .extra = Le16(2) + Le16(505), .before = factBig, .stored = 0}), .outcome = Fixed,
-       .changes = {{4, Le32(852)}, {48, Le32(1515)}, {56, Le32(800)}}},
+       .changes = {{4, Le32(820)}, {48, Le32(1515)}, {56, Le32(768)}}},  // whole blocks
       {.name = "fact, MS ADPCM", .in = Build({.format = 2, .bits = 4, .block = 256,
        .extra = Le16(32) + Le16(500) + std::string(30, '\0'), .before = factBig}), .outcome = Fixed,
        .changes = {{78, Le32(1500)}}},
@@ -169,8 +186,8 @@ std::vector<Row> Rows() {
        .after = "LIST" + Le32(100) + "INFOINAM"}), .outcome = Fixed, .changes = {{4, Le32(852)}}},
       {.name = "cut in levl", .in = Build({.after = "levl" + Le32(1000) + "peak"}),
        .outcome = Correct},
-      {.name = "cut in unknown", .in = Build({.after = "abcd" + Le32(100) + "x"}), .outcome = Fixed,
-       .changes = {{40, Le32(809)}}},
+      {.name = "cut in unknown: whole frames", .in = Build({.after = "abcd" + Le32(100) + "x"}),
+       .outcome = Fixed, .changes = {{4, Le32(844)}, {40, Le32(808)}}},
       // Tags appended after the form are not audio.
       {.name = "ID3v1, valid", .in = Build({.after = wavgen::kId3v1}), .outcome = Correct},
       {.name = "ID3v1, crashed", .in = Build({.riff = 8, .stored = 0, .after = wavgen::kId3v1}),
@@ -187,7 +204,8 @@ std::vector<Row> Rows() {
        .after = wavgen::Ape(false)}), .outcome = Fixed,
        .changes = {{4, Le32(836)}, {40, Le32(800)}}},
       {.name = "ID3v2 footer, valid", .in = Build({.after = wavgen::kId3v2}), .outcome = Correct},
-      {.name = "ID3v2 footer, odd audio", .in = Build({.riff = 8, .samples = Tone(801), .stored = 0,
+      {.name = "ID3v2 footer, odd audio", .in = Build({.riff = 8, .bits = 8, .samples = Tone(801),
+       .stored = 0,
        .after = wavgen::kId3v2}), .outcome = Fixed, .changes = {{4, Le32(837)}, {40, Le32(801)}}},
       // What follows the audio, round two: cut tags and ids, chains found
       // from the end, a pad byte a placeholder size hid, long chains.
@@ -197,7 +215,8 @@ std::vector<Row> Rows() {
       {.name = "cut inside APEv2 after id3", .in = Build({.riff = 0,
        .after = Chunk("id3 ", "abc") + wavgen::Ape(true).substr(0, 50)}), .outcome = Fixed,
        .changes = {{4, Le32(898)}}},
-      {.name = "cut 2 bytes into LIST", .in = Build({.after = "LI"}), .outcome = Correct},
+      {.name = "cut 2 bytes into LIST: the form ends before", .in = Build({.after = "LI"}),
+       .outcome = Fixed, .changes = {{4, Le32(836)}}},
       {.name = "2 bytes, no known id", .in = Build({.after = "xy"}), .outcome = Fixed,
        .changes = {{40, Le32(802)}}},
       {.name = "GStreamer pipe: LIST found from the end", .in = Build({.riff = 0x7FFF0024,
@@ -209,6 +228,48 @@ std::vector<Row> Rows() {
       {.name = "two chains from the end: to the end",
        .in = Build({.samples = Tone(780) + "JUNK" + Le32(38) + Tone(12), .stored = 0,
        .after = list}), .outcome = Fixed, .changes = {{40, Le32(826)}}},
+      // Round three: markers, whole frames, a chunk cut off as it was
+      // appended, a writer's own ds64, a chunk header cut.
+      {.name = "markers after, sizes 0", .in = Build({.riff = 0, .stored = 0, .after = markers}),
+       .outcome = Fixed, .changes = {{4, Le32(916)}, {40, Le32(800)}}},
+      {.name = "markers after, GStreamer placeholder", .in = Build({.riff = 0x7FFF0024,
+       .stored = 0x7FFF0000, .after = markers}), .outcome = Fixed,
+       .changes = {{4, Le32(916)}, {40, Le32(800)}}},
+      {.name = "stereo cut 2 bytes into a frame", .in = Build({.channels = 2,
+       .samples = Tone(802), .stored = 1600}), .outcome = Fixed,
+       .changes = {{4, Le32(836)}, {40, Le32(800)}}},
+      {.name = "24-bit stereo cut 5 bytes into a frame", .in = Build({.channels = 2, .bits = 24,
+       .samples = Tone(605), .stored = 1200}), .outcome = Fixed,
+       .changes = {{4, Le32(636)}, {40, Le32(600)}}},
+      {.name = "a partial frame that reads as a cut chunk", .in = Build({.riff = 0,
+       .channels = 4, .bits = 24, .samples = Tone(1200) + "LIST" + Le32(1000) + "ab",
+       .stored = 0}), .outcome = Fixed, .changes = {{4, Le32(1246)}, {40, Le32(1200)}}},
+      {.name = "24-bit mono cut 2 bytes in: one is the pad byte", .in = Build({.bits = 24,
+       .samples = Tone(12005), .stored = 0}), .outcome = Fixed,
+       .changes = {{4, Le32(12040)}, {40, Le32(12003)}}},
+      {.name = "LIST INFO cut off as appended", .in = Build({.riff = 60, .stored = 8,
+       .after = cutInfo}), .outcome = Fixed,
+       .changes = {{4, Le32(860)}, {40, Le32(800)}}},
+      {.name = "LIST adtl cut off inside a label", .in = Build({.riff = 8, .stored = 0,
+       .after = "LIST" + Le32(100) + adtl + "labl" + Le32(20) + Le32(2) + "Se"}), .outcome = Fixed,
+       .changes = {{4, Le32(894)}, {40, Le32(800)}}},
+      {.name = "cut-off LIST within a frame: audio", .in = Build({.channels = 2,
+       .samples = Tone(802), .stored = 0, .after = cutInfo}), .outcome = Fixed,
+       .changes = {{4, Le32(860)}, {40, Le32(824)}}},
+      {.name = "cut-off LIST of an unknown type: audio", .in = Build({.riff = 0, .stored = 0,
+       .after = "LIST" + Le32(40) + "abcdIART" + Le32(10) + "Some"}), .outcome = Fixed,
+       .changes = {{4, Le32(860)}, {40, Le32(824)}}},
+      {.name = "two chunks cut off: audio", .in = Build({.riff = 0, .stored = 0,
+       .after = "PEAK" + Le32(100) + "ab" + cutInfo}), .outcome = Fixed,
+       .changes = {{4, Le32(870)}, {40, Le32(834)}}},
+      {.name = "RF64, ds64 counts its levl", .in = rf64(400), .outcome = Fixed,
+       .changes = {{28, Le64(800)}}},
+      {.name = "RF64, count short of any chain", .in = rf64(390), .outcome = Fixed,
+       .changes = {{36, Le64(424)}}},
+      {.name = "RF64, ds64 covers levl, not a LIST after", .in = rf64(400, list), .outcome = Fixed,
+       .changes = {{36, Le64(424)}}},
+      {.name = "cut inside a chunk size after LIST", .in = Build({.after = Chunk("LIST",
+       "INFOISFTab") + "id3 " + "\x10"}), .outcome = Fixed, .changes = {{4, Le32(854)}}},
       {.name = "24-bit mono, pad byte at the end", .in = Build({.bits = 24,
        .samples = Tone(12003) + pad, .stored = 0}), .outcome = Fixed,
        .changes = {{40, Le32(12003)}}},
@@ -228,11 +289,11 @@ std::vector<Row> Rows() {
        .first = wavgen::Ds64(752, 668, 667), .format = 6, .bits = 8,
        .before = Chunk("fact", Le32(0)), .samples = Tone(667) + pad, .stored = 0xFFFFFFFF}),
        .outcome = Fixed, .changes = {{80, Le32(667)}}},
-      {.name = "RF64 IMA cut in its first block: both 0", .in = Build({.form = "RF64",
+      {.name = "RF64 IMA cut in its first block: no whole block", .in = Build({.form = "RF64",
        .riff = 0xFFFFFFFF, .first = wavgen::Ds64(0, 0, 70000), .format = 0x11, .bits = 4,
        .block = 256, .extra = Le16(2) + Le16(505), .before = Chunk("fact", kFF),
        .samples = Tone(100), .stored = 0xFFFFFFFF}), .outcome = Fixed,
-       .changes = {{20, Le64(188)}, {28, Le64(100)}, {36, Le64(0)}, {84, Le32(0)}}},
+       .changes = {{20, Le64(88)}, {36, Le64(0)}, {84, Le32(0)}}},
       // 4 GiB and more.
       {.name = "RIFF, length only", .in = Build({.samples = "", .stored = 0}), .outcome = ToEnd,
        .changes = {{4, kFF}, {40, Le32(0xFFFFFFF0)}}, .length = 44 + 0xFFFFFFF0ULL,

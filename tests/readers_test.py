@@ -19,15 +19,16 @@
 import os, re, shutil, struct, subprocess, sys, tempfile, time, wave
 
 tool, reader = sys.argv[1], sys.argv[2]
-MUTAGEN = "/usr/bin/python3"  # Debian's python3-mutagen is for the system's interpreter
+SYSTEM = "/usr/bin/python3"  # Debian's python3-mutagen and python3-scipy are for the system's interpreter
 needs = {"wave": [], "sndfile": ["sndfile-info", "ffprobe", "fallocate"],
          "taggers": ["id3", "ffmpeg", "ffprobe", "sndfile-info"],
          "writers": ["sox", "ffmpeg", "ffprobe", "sndfile-info", "sndfile-convert", "gst-launch-1.0", "id3"],
          "processes": ["sndfile-info", "ffprobe", "fallocate", "inotifywait"],
          "powercut": ["sndfile-info", "ffprobe", "inotifywait", "xfs_io", "mkfs.xfs", "mkfs.ext4"]}[reader]
 missing = [t for t in needs if not shutil.which(t)]
-if reader == "taggers" and subprocess.run([MUTAGEN, "-c", "import mutagen"], capture_output=True).returncode:
-    missing.append("python3-mutagen")
+for module, needed_by in (("mutagen", "taggers"), ("scipy", "writers")):
+    if reader == needed_by and subprocess.run([SYSTEM, "-c", "import " + module], capture_output=True).returncode:
+        missing.append("python3-" + module)
 if missing:
     sys.exit(print(f"SKIPPED: {', '.join(missing)} not found (.ci/deps installs them)"))
 if reader == "powercut" and os.geteuid() != 0:
@@ -334,6 +335,48 @@ with tempfile.TemporaryDirectory() as tmp:
         with open(path, "wb") as f:
             f.write(whole[:len(whole) - 112])  # cut inside the ID3v1 tag
         check("ffmpeg with levl, tagged, cut inside its tag", path, GOOD, lambda: counts(path, False) == [4000, 4000])
+        # Valid PCM of each writer, markers after the audio too, is left alone.
+        sine = ["ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "sine=d=0.5:sample_rate=8000"]
+        for name, make in (("sox 16-bit", ["sox", "-n", "-r", "8000", "-b", "16", path, "synth", "0.5", "sine", "440"]),
+                           ("sox 24-bit stereo", ["sox", "-n", "-r", "8000", "-c", "2", "-b", "24", path, "synth", "0.5",
+                                                  "sine", "440"]),
+                           ("ffmpeg", sine + [path]), ("ffmpeg RF64", sine + ["-rf64", "always", path]),
+                           ("GStreamer", ["gst-launch-1.0", "-q", "audiotestsrc", "num-buffers=5", "!", "wavenc", "!",
+                                          "filesink", f"location={path}"])):
+            left_alone(name, lambda: run(*make))
+        cue = chunk(b"cue ", struct.pack("<I", 2) + b"".join(struct.pack("<II4sIII", i, 1000 * i, b"data", 0, 0, 1000 * i)
+                                                            for i in (1, 2)))
+        adtl = chunk(b"LIST", b"adtl" + chunk(b"labl", struct.pack("<I", 1) + b"Take 1\0")
+                     + chunk(b"note", struct.pack("<I", 2) + b"wind\0") + chunk(b"ltxt", struct.pack("<IIIHHHH", 2, 100, 0, 0, 0, 0, 0)))
+
+        def sox_take(after=b"", riff=None, stored=None):  # 16-bit stereo, 8000 frames
+            run("sox", "-n", "-r", "8000", "-c", "2", "-b", "16", path, "synth", "1", "sine", "440")
+            data = open(path, "rb").read()
+            h = data.index(b"data")
+            body = data[8:h + 4] + struct.pack("<I", len(data) - h - 8 if stored is None else stored) + data[h + 8:] + after
+            with open(path, "wb") as f:
+                f.write(b"RIFF" + struct.pack("<I", len(body) if riff is None else riff) + body)
+
+        left_alone("sox with cue and LIST adtl markers", lambda: sox_take(cue + adtl))
+        for riff, stored in ((0, 0), (0xFFFFFFFF, 0xFFFFFFFF), (0x7FFF0024, 0x7FFF0000)):
+            sox_take(cue + adtl, riff, stored)
+            check(f"markers after the audio, sizes {stored:#x}: exact frames", path, FIXED,
+                  lambda: counts(path) == [8000] * 3)
+
+        def scipy_frames():
+            code = "import sys, scipy.io.wavfile as w; print(w.read(sys.argv[1])[1].shape[0])"
+            return subprocess.run([SYSTEM, "-c", code, path], capture_output=True, text=True).stdout.strip()
+
+        sox_take()
+        whole = open(path, "rb").read()
+        open(path, "wb").write(whole[:len(whole) - 2])  # head -c, 2 bytes into the last frame
+        check("16-bit stereo cut inside a frame: whole frames", path, FIXED,
+              lambda: scipy_frames() == "7999" and counts(path) == [7999] * 3)
+        run(*sine[:-1], "sine=d=2.3:sample_rate=44100", "-ac", "2", "-rf64", "always", "-write_peak", "on", path)
+        before = open(path, "rb").read()
+        check("ffmpeg RF64 with levl: the count stands", path, FIXED,
+              lambda: open(path, "rb").read()[36:44] == before[36:44] and counts(path, False) == [101430] * 2
+              and "does not match" not in run("sndfile-info", path))
     else:
         def patch(p, **fields):  # offset: 32-bit value, as a crashed writer leaves them
             with open(p, "r+b") as f:
@@ -343,7 +386,7 @@ with tempfile.TemporaryDirectory() as tmp:
 
         sine = ["ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "sine=d=1:sample_rate=44100"]
         tagged = {"id3": lambda p: run("id3", "-t", "Big data song", p),
-                  "APEv2 (mutagen)": lambda p: run(MUTAGEN, "-c", "import sys; from mutagen.apev2 import APEv2;"
+                  "APEv2 (mutagen)": lambda p: run(SYSTEM, "-c", "import sys; from mutagen.apev2 import APEv2;"
                                                     "t = APEv2(); t['Title'] = 'Big data song'; t.save(sys.argv[1])", p)}
         for name, tag in tagged.items():
             run(*sine, "-bitexact", path)

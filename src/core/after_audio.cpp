@@ -19,6 +19,10 @@ constexpr int kMaxChainChunks = 1024;  // chunks followed after the stated audio
 constexpr std::uint64_t kWindow = kBlockBytes;
 constexpr std::uint64_t kWrap = 0x100000000;  // 2^32: a wrapped size lacks multiples of it
 
+// A chunk header that the end of the file cuts short at `at`: the form ends
+// before it.
+Ending CutHeader(std::uint64_t at) { return {.tail = Tail::Cut, .formEnd = at, .exact = true}; }
+
 // The bytes from `at` to the end of the file, fewer than a chunk's id: the
 // start of an after-audio id, cut there, or not.
 Ending ShortTail(FileBytes& file, std::uint64_t at) {
@@ -27,7 +31,7 @@ Ending ShortTail(FileBytes& file, std::uint64_t at) {
   if (!file.Read(at, got)) {
     return {Tail::Unreadable};
   }
-  return {StartsKnownAfterAudio(got) ? Tail::Cut : Tail::Other};
+  return StartsKnownAfterAudio(got) ? CutHeader(at) : Ending{};
 }
 
 // Whether the bytes from `from` are chunks a writer put after the audio: a
@@ -62,7 +66,7 @@ Ending Chain(FileBytes& file, std::uint64_t from, std::span<const std::uint64_t>
     }
     known = known && KnownAfterAudio(header);
     if (left < kChunkHeader) {
-      return {known ? Tail::Cut : Tail::Other};  // cut inside the size field
+      return known ? CutHeader(at) : Ending{};  // cut inside the size field
     }
     const auto size = static_cast<std::uint64_t>(Assem4(std::span(header).last<4>()));
     const std::uint64_t end = at + kChunkHeader + size;
@@ -84,16 +88,108 @@ Ending Chain(FileBytes& file, std::uint64_t from, std::span<const std::uint64_t>
   return {Tail::Long};  // still parsing: a chain longer than is followed
 }
 
-// The chunk of known id at the start of `bytes`, if one is there and ends
-// within them: where it ends, before its pad byte, and that pad byte's size.
-std::optional<std::pair<std::uint64_t, std::uint64_t>> KnownChunk(
-    std::span<const unsigned char> bytes) {
-  if (bytes.size() < kChunkHeader || !Printable(bytes) || !KnownAfterAudio(bytes)) {
+constexpr Id kList = MakeId("LIST");
+// The types of the LIST chunks that writers append after the audio.
+constexpr std::array kListTypes = {MakeId("INFO"), MakeId("adtl")};
+
+// The size of the chunk whose header starts `bytes`, where its id is one
+// that writers put after the audio.
+std::optional<std::uint64_t> KnownHeader(std::span<const unsigned char> bytes) {
+  if (bytes.size() < kChunkHeader || !KnownAfterAudio(bytes)) {
     return std::nullopt;
   }
-  const auto size = static_cast<std::uint64_t>(Assem4(bytes.subspan<4, 4>()));
-  const std::uint64_t end = kChunkHeader + size;
-  return end <= bytes.size() ? std::optional(std::pair(end, size & 1U)) : std::nullopt;
+  return static_cast<std::uint64_t>(Assem4(bytes.subspan<4, 4>()));
+}
+
+// Whether the chunk whose header starts `bytes`, `audio` bytes after the
+// first sample and running past the end of the file, is one a writer was
+// killed while appending: it starts at whole frames (or at the pad byte
+// after an odd number of bytes of them), and a LIST is of a known type.
+bool CutOff(std::span<const unsigned char> bytes, std::uint64_t audio, std::uint64_t frame) {
+  const bool whole =
+      frame != 0 && (audio % frame == 0 || (audio % 2 == 0 && (audio - 1) % frame == 0));
+  if (!whole || !IsId(bytes, kList)) {
+    return whole;
+  }
+  return bytes.size() >= kChunkHeader + 4 && std::ranges::any_of(kListTypes, [&](const Id& type) {
+           return IsId(bytes.subspan(kChunkHeader), type);
+         });
+}
+
+// What a scan from the form's end backward found, each in ascending order.
+struct Scan {
+  std::vector<ChainStart> starts;  // chains that end at the form's end
+  std::vector<ChainStart> cut;     // chunks that run past the end of the file, cut off
+  // LIST chunks of those chains, and cut off: where their sub-chunks lie.
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> lists;
+};
+
+// Every offset in `window` (from `lo` to the form's end) at which a chain of
+// after-audio chunks starts that ends at the form's end, or a chunk is cut
+// off; a chain's next chunk is no start of its own.
+Scan ScanFromEnd(std::span<const unsigned char> window, std::uint64_t lo, std::uint64_t length,
+                 const FromEnd& where) {
+  const std::uint64_t formEnd = where.formEnd;
+  std::bitset<kWindow> reaches;
+  std::bitset<kWindow> followsOne;
+  std::bitset<kWindow> unpadded;
+  std::vector<std::uint64_t> reaching;  // backward
+  Scan scan;
+  for (std::uint64_t at = formEnd - kChunkHeader + 1; at-- > lo;) {
+    const auto bytes = window.subspan(static_cast<std::size_t>(at - lo));
+    const auto size = StartsAnAfterAudioId(bytes[0]) ? KnownHeader(bytes) : std::nullopt;
+    if (!size) {
+      continue;
+    }
+    const std::uint64_t end = at + kChunkHeader + *size;
+    const bool list = IsId(bytes, kList);
+    if (end > length) {
+      if (CutOff(bytes, at - where.firstSample, where.frame)) {
+        scan.cut.push_back({.at = at, .cut = true});
+        if (list) {
+          scan.lists.emplace_back(at, end);
+        }
+      }
+      continue;
+    }
+    const std::uint64_t next = end + (*size & 1U);
+    const bool last = next == formEnd || (next != end && end == formEnd);
+    if (!last && (next >= formEnd || !reaches[next - lo])) {
+      continue;
+    }
+    reaches[at - lo] = true;
+    unpadded[at - lo] = next == formEnd ? false : end == formEnd || unpadded[next - lo];
+    reaching.push_back(at);
+    if (!last) {
+      followsOne[next - lo] = true;
+    }
+    if (list) {
+      scan.lists.emplace_back(at, end);
+    }
+  }
+  std::ranges::reverse(reaching);
+  for (const std::uint64_t at : reaching) {
+    if (!followsOne[at - lo]) {
+      scan.starts.push_back({at, unpadded[at - lo]});
+    }
+  }
+  std::ranges::reverse(scan.cut);
+  std::ranges::reverse(scan.lists);
+  return scan;
+}
+
+// Drops the offsets that lie inside one of `lists` (ascending by start): a
+// LIST's sub-chunks are chunks too, but no start of their own.
+void DropSubChunks(std::vector<ChainStart>& offsets,
+                   std::span<const std::pair<std::uint64_t, std::uint64_t>> lists) {
+  std::uint64_t held = 0;  // the furthest a LIST before reaches
+  auto list = lists.begin();
+  std::erase_if(offsets, [&](const ChainStart& start) {
+    for (; list != lists.end() && list->first < start.at; ++list) {
+      held = std::max(held, list->second);
+    }
+    return start.at < held;
+  });
 }
 
 }  // namespace
@@ -121,60 +217,29 @@ Ending AfterStated(FileBytes& file, std::uint64_t firstSample, std::uint64_t sto
   return best;
 }
 
-std::optional<ChainStart> ChainFromEnd(FileBytes& file, std::uint64_t firstSample,
-                                       std::uint64_t formEnd, std::optional<std::uint64_t> size32) {
+std::optional<ChainStart> ChainFromEnd(FileBytes& file, const FromEnd& where) {
   const std::uint64_t length = file.Length();
-  const std::uint64_t lo = std::max(firstSample + 1, length > kWindow ? length - kWindow : 0);
-  if (formEnd < lo + kChunkHeader) {
+  const std::uint64_t lo = std::max(where.firstSample + 1, length > kWindow ? length - kWindow : 0);
+  if (where.formEnd < lo + kChunkHeader) {
     return std::nullopt;
   }
-  // From the end backward: which offsets start a chain that ends at formEnd,
-  // and which are the next chunk of another such chain.
-  const std::span<const unsigned char> window = file.View(lo, formEnd - lo);
-  if (window.empty()) {
+  const std::span<const unsigned char> window = file.View(lo, where.formEnd - lo);
+  if (window.empty() || file.Failed()) {
     return std::nullopt;
   }
-  std::bitset<kWindow> reaches;
-  std::bitset<kWindow> followsOne;
-  std::bitset<kWindow> unpadded;
-  std::vector<std::uint64_t> reaching;  // backward, so the starts come out last first
-  for (std::uint64_t at = formEnd - kChunkHeader + 1; at-- > lo;) {
-    if (!StartsAnAfterAudioId(window[static_cast<std::size_t>(at - lo)])) {
-      continue;
-    }
-    const auto chunk = KnownChunk(window.subspan(static_cast<std::size_t>(at - lo)));
-    if (!chunk) {
-      continue;
-    }
-    const std::uint64_t end = at + chunk->first;
-    const std::uint64_t next = end + chunk->second;
-    const bool last = next == formEnd || (chunk->second != 0 && end == formEnd);
-    if (last || (next < formEnd && reaches[next - lo])) {
-      reaches[at - lo] = true;
-      unpadded[at - lo] = next == formEnd ? false : end == formEnd || unpadded[next - lo];
-      reaching.push_back(at);
-      if (!last) {
-        followsOne[next - lo] = true;
-      }
-    }
+  Scan scan = ScanFromEnd(window, lo, length, where);
+  DropSubChunks(scan.starts, scan.lists);
+  DropSubChunks(scan.cut, scan.lists);
+  if (scan.starts.empty()) {
+    return scan.cut.size() == 1 ? std::optional(scan.cut.front()) : std::nullopt;
   }
-  std::ranges::reverse(reaching);
-  std::vector<ChainStart> starts;
-  for (const std::uint64_t at : reaching) {
-    if (!followsOne[at - lo]) {
-      starts.push_back({at, unpadded[at - lo]});
-    }
-  }
-  if (file.Failed()) {
-    return std::nullopt;
-  }
-  if (starts.size() > 1 && size32) {
-    std::erase_if(starts, [&](const ChainStart& start) {
-      const std::uint64_t audio = start.at - firstSample;
-      return audio % kWrap != *size32 && (audio - 1) % kWrap != *size32;
+  if (scan.starts.size() > 1 && where.size32) {
+    std::erase_if(scan.starts, [&](const ChainStart& start) {
+      const std::uint64_t audio = start.at - where.firstSample;
+      return audio % kWrap != *where.size32 && (audio - 1) % kWrap != *where.size32;
     });
   }
-  return starts.size() == 1 ? std::optional(starts.front()) : std::nullopt;
+  return scan.starts.size() == 1 ? std::optional(scan.starts.front()) : std::nullopt;
 }
 
 }  // namespace zavevuv

@@ -3,40 +3,92 @@
 
 #include <vector>
 
+#include "format.h"
 #include "tags.h"
 
 namespace zavevuv {
 namespace {
 
-// `bytes` up to a chain or the form's end, less the pad byte that follows
-// odd-sized audio where the block align tells it: an even count that the
-// block align does not divide but divides less one.
+// `bytes` up to a chain, less the pad byte that follows odd-sized audio
+// where the block align tells it: an even count that the block align does
+// not divide but divides less one.
 std::uint64_t WithoutPad(std::uint64_t bytes, std::uint64_t blockAlign) {
   const bool pad =
       bytes % 2 == 0 && blockAlign > 1 && bytes % blockAlign != 0 && (bytes - 1) % blockAlign == 0;
   return pad ? bytes - 1 : bytes;
 }
 
+// A writer that counted its own chunks after the audio in ds64's data size
+// (ffmpeg's levl): where the sample count's bytes end, a chain of chunks
+// begins that reaches the form's end, and the stated size covers it. The
+// count is right there, and the data size wrong.
+std::optional<Audio> CountedOwnChunks(FileBytes& file, const Stated& header,
+                                      std::span<const std::uint64_t> ends) {
+  if (!header.counted || header.sizes.empty() || *header.counted >= header.sizes.front()) {
+    return std::nullopt;
+  }
+  const std::uint64_t chainFrom = header.firstSample + *header.counted + kChunkHeader;
+  const Ending ending = AfterStated(file, header.firstSample, *header.counted, ends);
+  if (ending.tail != Tail::Chunks || ending.formEnd < chainFrom ||
+      header.firstSample + header.sizes.front() < ending.formEnd) {
+    return std::nullopt;
+  }
+  return Audio{.data = *header.counted, .ending = ending};
+}
+
+// No stated size holds: the audio ends where a chain of chunks found from
+// the end starts, or else at the form's end, in whole frames where the
+// format tells; the rest of a partial frame stays after it, outside the form,
+// unless it reads as what may follow audio (a chunk cut short, say): then it
+// is taken so, as the next look will take it.
+Audio FromTheEnd(FileBytes& file, const Stated& header, std::span<const std::uint64_t> ends) {
+  const std::uint64_t first = header.firstSample;
+  const std::uint64_t formEnd = ends.back();
+  const auto chain = ChainFromEnd(file, {first, formEnd, header.size32, header.frame});
+  Audio audio;
+  audio.ending.formEnd = formEnd;
+  if (chain) {
+    audio.data = WithoutPad(chain->at - first, header.blockAlign);
+    audio.ending.tail = chain->cut ? Tail::Cut : Tail::Chunks;
+    audio.ending.unpadded = chain->unpadded;
+    return audio;
+  }
+  const std::uint64_t upTo = formEnd - first;
+  audio.data = header.frame > 1 ? upTo - upTo % header.frame : WithoutPad(upTo, header.blockAlign);
+  const std::uint64_t padded = audio.data + (audio.data & 1U);
+  audio.ending.unpadded = padded > upTo;
+  if (padded < upTo) {
+    audio.ending.formEnd = first + padded;
+    audio.ending.exact = true;
+    const Ending after = AfterStated(file, first, audio.data, ends);
+    if (after.tail != Tail::Other) {
+      audio.ending = after;
+    }
+  }
+  return audio;
+}
+
 }  // namespace
 
-std::optional<Audio> WhereAudioEnds(FileBytes& file, std::uint64_t firstSample,
-                                    std::span<const std::uint64_t> stated,
-                                    std::optional<std::uint64_t> size32, std::uint64_t blockAlign) {
-  const std::uint64_t toEnd = file.Length() - firstSample;
-  Audio audio;
-  audio.stored = stated.empty() ? 0 : stated.front();
+std::optional<Audio> WhereAudioEnds(FileBytes& file, const Stated& header) {
+  const std::uint64_t toEnd = file.Length() - header.firstSample;
+  const std::span<const std::uint64_t> stated = header.sizes;
   // Tags appended to the file are never audio; they are looked for unless
   // the stated audio (and its pad byte) reaches the end of the file, as in
   // almost every correct file.
-  const bool reachesEnd =
-      !stated.empty() && audio.stored <= toEnd && toEnd - audio.stored <= (audio.stored & 1U);
+  const std::uint64_t first = stated.empty() ? 0 : stated.front();
+  const bool reachesEnd = !stated.empty() && first <= toEnd && toEnd - first <= (first & 1U);
   const std::vector<std::uint64_t> ends =
-      reachesEnd ? std::vector{file.Length()} : FormEnds(file, firstSample);
+      reachesEnd ? std::vector{file.Length()} : FormEnds(file, header.firstSample);
+  if (auto counted = CountedOwnChunks(file, header, ends)) {
+    return file.Failed() ? std::nullopt : counted;
+  }
+  Audio audio;
   for (const std::uint64_t size : stated) {
     if (size <= toEnd) {
-      audio.ending = AfterStated(file, firstSample, size, ends);
+      audio.ending = AfterStated(file, header.firstSample, size, ends);
       if (audio.ending.tail != Tail::Other) {
-        audio.stored = size;
+        audio.data = size;
         break;
       }
     }
@@ -44,17 +96,8 @@ std::optional<Audio> WhereAudioEnds(FileBytes& file, std::uint64_t firstSample,
   if (audio.ending.tail == Tail::Unreadable || file.Failed()) {
     return std::nullopt;
   }
-  audio.data = audio.stored;
   if (audio.ending.tail == Tail::Other) {
-    // No stated size holds: the audio ends where a chain of chunks found
-    // from the end starts, or else at the form's end.
-    const std::uint64_t formEnd = ends.back();
-    const auto chain = ChainFromEnd(file, firstSample, formEnd, size32);
-    const std::uint64_t upTo = (chain ? chain->at : formEnd) - firstSample;
-    audio.data = WithoutPad(upTo, blockAlign);
-    audio.ending.tail = chain ? Tail::Chunks : Tail::Other;
-    audio.ending.formEnd = formEnd;
-    audio.ending.unpadded = chain ? chain->unpadded : (audio.data & 1U) != 0 && audio.data == upTo;
+    audio = FromTheEnd(file, header, ends);
   }
   if (file.Failed()) {
     return std::nullopt;

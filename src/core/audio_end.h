@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Where the audio and the RIFF form end: at a stated size that a chain of
 // chunks, a cut copy or the form's end follows; else where a chain found
-// from the end starts; else at the form's end.
+// from the end starts; else at the form's end, in whole frames.
 #pragma once
 
 #include <cstdint>
@@ -14,17 +14,21 @@
 namespace zavevuv {
 
 struct Audio {
-  std::uint64_t stored = 0;  // the stated size that the look went by
-  std::uint64_t data = 0;    // the audio's true bytes
+  std::uint64_t data = 0;  // the audio's true bytes
   Ending ending;
 };
 
-// The audio from `firstSample`, given the sizes the header states (best
-// first) and the fmt chunk's block align (0 where unknown). `size32`: the
-// 32-bit data size, where it may hold the true size modulo 2^32. Nothing
-// when a read failed.
-std::optional<Audio> WhereAudioEnds(FileBytes& file, std::uint64_t firstSample,
-                                    std::span<const std::uint64_t> stated,
-                                    std::optional<std::uint64_t> size32, std::uint64_t blockAlign);
+// What the header says of the audio that starts at `firstSample`.
+struct Stated {
+  std::uint64_t firstSample = 0;
+  std::span<const std::uint64_t> sizes;  // the data sizes it states, best first
+  std::optional<std::uint64_t> size32;   // a 32-bit data size that may hold the audio modulo 2^32
+  std::optional<std::uint64_t> counted;  // in ds64: the bytes its sample count takes
+  std::uint64_t blockAlign = 0;          // the fmt chunk's, 0 where unknown
+  std::uint64_t frame = 0;               // a frame's or block's bytes, where the format tells
+};
+
+// The audio the header describes. Nothing when a read failed.
+std::optional<Audio> WhereAudioEnds(FileBytes& file, const Stated& header);
 
 }  // namespace zavevuv

@@ -38,10 +38,10 @@ CountRule Blocks(std::uint64_t align, std::uint64_t perBlock, std::uint64_t data
           .least = reached != 0 ? (reached - 1) * perBlock + 1 : 1};
 }
 
-}  // namespace
+// How a format counts its samples.
+enum class Kind { Frames, Blocks, None };
 
-std::optional<CountRule> CountRuleFor(const Layout& layout, std::uint64_t data) {
-  const std::uint64_t align = layout.blockAlign;
+Kind KindOf(const Layout& layout) {
   switch (layout.format) {
     case kPcm:
     case kFloat:
@@ -51,18 +51,53 @@ std::optional<CountRule> CountRuleFor(const Layout& layout, std::uint64_t data) 
     case kExtensible << 16U | kFloat:
     case kExtensible << 16U | kAlaw:
     case kExtensible << 16U | kMulaw:
-      return align != 0 ? std::optional(Frames(align, data)) : std::nullopt;
+      return layout.blockAlign != 0 ? Kind::Frames : Kind::None;
     case kAdpcm:
     case kImaAdpcm:
-      return align != 0 && layout.perBlock != 0
-                 ? std::optional(Blocks(align, layout.perBlock, data))
-                 : std::nullopt;
+      return layout.blockAlign != 0 && layout.perBlock != 0 ? Kind::Blocks : Kind::None;
     case kGsm:
-      return Blocks(align != 0 ? align : kGsmBlock,
-                    layout.perBlock != 0 ? layout.perBlock : kGsmSamples, data);
+      return Kind::Blocks;
     default:
-      return std::nullopt;
+      return Kind::None;
   }
+}
+
+// A block's bytes and samples: GSM 6.10's where the fmt chunk leaves them out.
+std::uint64_t BlockBytes(const Layout& layout) {
+  return layout.blockAlign != 0 || layout.format != kGsm ? layout.blockAlign : kGsmBlock;
+}
+std::uint64_t PerBlock(const Layout& layout) {
+  return layout.perBlock != 0 || layout.format != kGsm ? layout.perBlock : kGsmSamples;
+}
+
+}  // namespace
+
+std::optional<CountRule> CountRuleFor(const Layout& layout, std::uint64_t data) {
+  switch (KindOf(layout)) {
+    case Kind::Frames:
+      return Frames(layout.blockAlign, data);
+    case Kind::Blocks:
+      return Blocks(BlockBytes(layout), PerBlock(layout), data);
+    case Kind::None:
+      break;
+  }
+  return std::nullopt;
+}
+
+std::uint64_t FrameBytes(const Layout& layout) {
+  return KindOf(layout) != Kind::None ? BlockBytes(layout) : 0;
+}
+
+std::optional<std::uint64_t> CountBytes(const Layout& layout, std::uint64_t count,
+                                        std::uint64_t most) {
+  const Kind kind = KindOf(layout);
+  const std::uint64_t unit = BlockBytes(layout);
+  if (kind == Kind::None) {
+    return std::nullopt;
+  }
+  const std::uint64_t per = kind == Kind::Frames ? 1 : PerBlock(layout);
+  const std::uint64_t units = count / per + (count % per != 0 ? 1 : 0);
+  return units <= most / unit ? std::optional(units * unit) : std::nullopt;
 }
 
 std::uint64_t ChooseCount(const CountRule& rule, bool exact,

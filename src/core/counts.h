@@ -37,6 +37,15 @@ struct CountRule {
 // Microsoft ADPCM and GSM 6.10 count the samples of their blocks.
 std::optional<CountRule> CountRuleFor(const Layout& layout, std::uint64_t data);
 
+// The bytes of one frame (sample formats) or block (ADPCM, GSM), where the
+// format counts them as CountRuleFor does; 0 where it does not.
+std::uint64_t FrameBytes(const Layout& layout);
+
+// The bytes of audio that `count` samples take, in whole frames or blocks;
+// nothing where the format does not tell, or they could not lie in `most`.
+std::optional<std::uint64_t> CountBytes(const Layout& layout, std::uint64_t count,
+                                        std::uint64_t most);
+
 // The one count the fields are to hold: the first of `now` that is right
 // (exactly so, where `exact`), else the rule's.
 std::uint64_t ChooseCount(const CountRule& rule, bool exact,

@@ -84,12 +84,14 @@ std::vector<std::uint64_t> StatedSizes(const FileBytes& file, const Facts& facts
 // end may be counted, and so may tags appended after it. A copy cut inside
 // its trailing chunks keeps any size that covers the audio; beside a chain
 // longer than is followed, the form's end is not known and any size stands.
+// Where what follows the form is no whole chunk, the form ends before it.
 struct RiffSize {
   const Facts& facts;
   const Audio& audio;
   std::uint64_t length;
 
-  [[nodiscard]] bool Cut() const { return audio.ending.tail == Tail::Cut; }
+  [[nodiscard]] bool Exact() const { return audio.ending.exact; }
+  [[nodiscard]] bool Cut() const { return audio.ending.tail == Tail::Cut && !Exact(); }
   [[nodiscard]] bool Long() const { return audio.ending.tail == Tail::Long; }
   [[nodiscard]] std::uint64_t Want() const {
     return Cut() || Long() ? length - 8 : audio.ending.formEnd - 8;
@@ -99,10 +101,11 @@ struct RiffSize {
     if (Long()) {
       return true;
     }
-    return Cut()
-               ? value >= facts.firstSample + audio.stored - 8
-               : value == ending.formEnd - 8 || (ending.unpadded && value == ending.formEnd - 7) ||
-                     (ending.formEnd < length && value == length - 8);
+    if (Cut()) {
+      return value >= facts.firstSample + audio.data - 8;
+    }
+    return value == ending.formEnd - 8 || (ending.unpadded && value == ending.formEnd - 7) ||
+           (!Exact() && ending.formEnd < length && value == length - 8);
   }
 };
 
@@ -205,9 +208,15 @@ Plan PlanSizes(std::span<const unsigned char> head, std::uint64_t length, const 
   const Facts& facts = std::get<Facts>(examined);
   const auto size32 = static_cast<std::uint64_t>(Assem4(facts.dataSize));
   const std::vector<std::uint64_t> stated = StatedSizes(file, facts);
-  const std::optional<Audio> audio = WhereAudioEnds(
-      file, facts.firstSample, stated, size32 != kMax32 ? std::optional(size32) : std::nullopt,
-      facts.layout.blockAlign);
+  const std::uint64_t samples = facts.hasDs64 ? Assem8(file.Head<8>(kDs64Samples)) : 0;
+  Stated header;
+  header.firstSample = facts.firstSample;
+  header.sizes = stated;
+  header.size32 = size32 != kMax32 ? std::optional(size32) : std::nullopt;
+  header.counted = samples != 0 ? CountBytes(facts.layout, samples, facts.toEnd) : std::nullopt;
+  header.blockAlign = facts.layout.blockAlign;
+  header.frame = FrameBytes(facts.layout);
+  const std::optional<Audio> audio = WhereAudioEnds(file, header);
   if (!audio) {
     return Only(Outcome::ReadFailed);
   }

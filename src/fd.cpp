@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <string>
 
+#include "walk.h"
+
 namespace zavevuv {
 namespace {
 
@@ -47,7 +49,9 @@ bool Fd::Close() noexcept {
   return fd >= 0 && ::close(fd) == 0;
 }
 
-Fd Reopen(const Fd& named, const struct stat& st, const char* path, int flags) {
+namespace {
+
+Fd ReopenOnce(const Fd& named, const struct stat& st, const char* path, int flags) {
   const std::string self = "/proc/self/fd/" + std::to_string(named.get());
   Fd fd = Fd::Open(self.c_str(), flags | O_NOCTTY | O_CLOEXEC);
   if (fd || errno != ENOENT) {
@@ -62,7 +66,22 @@ Fd Reopen(const Fd& named, const struct stat& st, const char* path, int flags) {
       (::fstat(fd.get(), &again) != 0 || again.st_dev != st.st_dev || again.st_ino != st.st_ino)) {
     return {};
   }
-  // The inode looked at: reads of a pipe wait again, as through /proc.
+  return fd;
+}
+
+}  // namespace
+
+Fd Reopen(const Fd& named, const struct stat& st, const char* path, int flags) {
+  Fd fd;
+  if (S_ISREG(st.st_mode)) {
+    // A lease held against the open makes it fail with EWOULDBLOCK (and
+    // starts the lease's break) where it would wait.
+    Patiently([&] { return bool(fd = ReopenOnce(named, st, path, flags | O_NONBLOCK)); },
+              [](int error) { return error == EWOULDBLOCK; });
+  } else {
+    fd = ReopenOnce(named, st, path, flags);
+  }
+  // Reads of a pipe wait again, as any reader's do.
   if (fd && ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK) != 0) {
     return {};
   }
@@ -71,30 +90,10 @@ Fd Reopen(const Fd& named, const struct stat& st, const char* path, int flags) {
 
 namespace {
 
-// The path resolved with O_PATH, which reaches no driver. Run as root, a
-// symbolic link as the last component is followed only when root or the
-// owner of the file it names owns it: a user's link into a file of another
-// is not followed (the rule some web servers apply).
+// The path resolved under root's rule for links, and what it names.
 Fd Resolve(const char* path, struct stat& st) {
-  static const bool root = ::geteuid() == 0;  // asked once a run
-  if (!root) {
-    Fd named = Fd::Open(path, O_PATH | O_CLOEXEC);
-    return named && ::fstat(named.get(), &st) == 0 ? std::move(named) : Fd();
-  }
-  Fd named = Fd::Open(path, O_PATH | O_NOFOLLOW | O_CLOEXEC);
-  struct stat link {};
-  if (!named || ::fstat(named.get(), &link) != 0) {
-    return {};
-  }
-  if (!S_ISLNK(link.st_mode)) {
-    st = link;
-    return named;
-  }
-  named = Fd::Open(path, O_PATH | O_CLOEXEC);
-  if (!named || ::fstat(named.get(), &st) != 0 || (link.st_uid != 0 && link.st_uid != st.st_uid)) {
-    return {};
-  }
-  return named;
+  Fd named = OpenPath(path);
+  return named && ::fstat(named.get(), &st) == 0 ? std::move(named) : Fd();
 }
 
 }  // namespace

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <sys/stat.h>
+#include <ctime>
 
+#include <cerrno>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -40,11 +42,31 @@ class Fd {
   int fd_ = -1;
 };
 
+// Calls `attempt` until it returns true, while `busy(errno)` says its
+// failure is one to wait out, for about 2 seconds in all, in sleeps that
+// double from 1 ms; whether it succeeded.
+template <typename Attempt, typename Busy>
+bool Patiently(Attempt attempt, Busy busy) {
+  for (long wait = 1'000'000; wait <= 1'024'000'000; wait *= 2) {
+    if (attempt()) {
+      return true;
+    }
+    if (!busy(errno)) {
+      return false;
+    }
+    const struct timespec pause { wait / 1'000'000'000, wait % 1'000'000'000 };
+    ::nanosleep(&pause, nullptr);
+  }
+  return false;
+}
+
 // The file a path names, opened again for I/O through `named`, an O_PATH
 // descriptor of it: the same inode, with no second lookup of the name. Where
 // /proc is missing, the path is opened again (never following a symbolic
 // link, never waiting, never becoming a controlling terminal) and kept only
-// when it is still the inode `st` describes.
+// when it is still the inode `st` describes. A regular file on which another
+// process holds a lease that the open would break is not waited on for the
+// kernel's lease-break-time: the open is tried again for about 2 seconds.
 Fd Reopen(const Fd& named, const struct stat& st, const char* path, int flags);
 
 // A regular file that we may write, open read-only, and its length. Nothing

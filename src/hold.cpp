@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "hold.h"
 
+#include "fd.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -32,19 +34,8 @@ bool Lock(int fd) {
   struct flock lock {};
   lock.l_type = F_WRLCK;
   lock.l_whence = SEEK_SET;
-  for (long wait = 1'000'000; wait <= 1'024'000'000; wait *= 2) {
-    if (::fcntl(fd, F_OFD_SETLK, &lock) == 0) {
-      return true;
-    }
-    if (errno != EAGAIN && errno != EACCES && errno != EINTR) {
-      return false;
-    }
-    struct timespec pause {
-      wait / 1'000'000'000, wait % 1'000'000'000
-    };
-    ::nanosleep(&pause, nullptr);
-  }
-  return false;
+  return Patiently([&] { return ::fcntl(fd, F_OFD_SETLK, &lock) == 0; },
+                   [](int error) { return error == EAGAIN || error == EACCES || error == EINTR; });
 }
 
 }  // namespace

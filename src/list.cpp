@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Reads the list file of list mode: names separated by line feeds, read as a
-// stream with bounded memory.
+// Reads the list file of list mode: names separated by line feeds, or by NUL
+// bytes, read as a stream with bounded memory.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -10,10 +10,12 @@
 #include <array>
 #include <span>
 #include <string>
+#include <utility>
 
 #include "fd.h"
 #include "format.h"
 #include "tool.h"
+#include "walk.h"
 
 namespace zavevuv {
 namespace {
@@ -44,7 +46,7 @@ bool Listable(const struct stat& st) {
 
 // The list opened for reading, without ever opening anything else.
 Fd OpenList(const char* path, ListStatus& status) {
-  Fd named = Fd::Open(path, O_PATH | O_CLOEXEC);
+  Fd named = OpenPath(path);  // under root's rule for links, as a file is
   struct stat st {};
   if (!named) {
     status = ListStatus::CannotOpen;
@@ -69,23 +71,52 @@ Fd OpenList(const char* path, ListStatus& status) {
 
 FileList Unusable() { return {ListStatus::CannotRead, {}, false}; }
 
-// Names taken from the list's bytes as they come, line by line.
+// Names taken from the list's bytes as they come.
 class Lines {
  public:
   explicit Lines(std::size_t most) : most_(most) {}
 
   enum class Step { More, Enough, Unusable };
-  // Only the line feed separates; one carriage return ending a line (a list
-  // saved with CR LF) is dropped, and a space or a tab is part of the name it
-  // stands in. Runs of line feeds give no empty names. Past `most` names,
-  // reading stops as soon as another name shows.
+
+  // A list that holds a NUL byte is split at NUL alone, as `find -print0`
+  // writes it: line feeds and carriage returns then belong to the names, and
+  // an empty name (a NUL first, or two in a row) is binary data, not a list.
+  // Any other list is split at line feeds: one carriage return ending a line
+  // (a list saved with CR LF) is dropped, a space or a tab is part of the
+  // name it stands in, and runs of line feeds give no empty names. Until a
+  // NUL shows or the list ends, its bytes are held, so that a name with a
+  // line feed in it is never split. Past `most` names, reading stops as soon
+  // as another name shows.
   Step Feed(std::span<const char> bytes) {
+    if (nul_) {
+      return Split(bytes);
+    }
+    held_.append(bytes.data(), bytes.size());
+    if (held_.find('\0') == std::string::npos) {
+      return Step::More;
+    }
+    nul_ = true;
+    return Split(std::exchange(held_, {}));
+  }
+
+  // The list ended (`whole`), or was read no further: the held bytes are
+  // lines, and the last name needs no separator after it.
+  Step Finish(bool whole) {
+    const Step step = nul_ ? Step::More : Split(std::exchange(held_, {}));
+    if (step != Step::More || !whole) {
+      return step;
+    }
+    return EndName() ? Step::More : Step::Unusable;
+  }
+
+  FileList list;
+
+ private:
+  Step Split(std::span<const char> bytes) {
+    const char separator = nul_ ? '\0' : '\n';
     for (const char c : bytes) {
-      if (c == '\0') {
-        return Step::Unusable;  // binary, not text
-      }
-      if (c == '\n') {
-        if (!EndLine()) {
+      if (c == separator) {
+        if ((nul_ && line_.empty()) || !EndName()) {
           return Step::Unusable;
         }
         continue;
@@ -94,17 +125,17 @@ class Lines {
       if (line_.size() > kMaxLine + 1) {
         return Step::Unusable;  // longer than any path, even with a CR
       }
-      if (list.names.size() == most_ && (line_.size() > 1 || line_.front() != '\r')) {
+      if (list.names.size() == most_ && (nul_ || line_.size() > 1 || line_.front() != '\r')) {
         list.more = true;  // another name: enough to know
         return Step::Enough;
       }
     }
     return Step::More;
   }
-  // A line ends: its name, if any, is taken; false when it is too long. The
-  // last name needs no line feed after it.
-  bool EndLine() {
-    if (!line_.empty() && line_.back() == '\r') {
+
+  // A name ends: it is taken, if any; false when it is too long.
+  bool EndName() {
+    if (!nul_ && !line_.empty() && line_.back() == '\r') {
       line_.pop_back();
     }
     if (line_.size() > kMaxLine) {
@@ -117,10 +148,9 @@ class Lines {
     return true;
   }
 
-  FileList list;
-
- private:
   std::size_t most_;
+  bool nul_ = false;  // a NUL showed: names end at NUL alone
+  std::string held_;  // the bytes before the first NUL, or the end
   std::string line_;
 };
 
@@ -139,6 +169,9 @@ FileList ReadList(const char* path, std::size_t most) {
   // 4 MiB. Fewer names than the most by then make no list.
   for (std::size_t read = 0;;) {
     if (read >= kMaxBytes) {
+      if (lines.Finish(false) == Lines::Step::Unusable) {
+        return Unusable();
+      }
       return lines.list.names.size() == most ? lines.list : Unusable();
     }
     const auto got = ReadSome(fd.get(), block);
@@ -147,7 +180,7 @@ FileList ReadList(const char* path, std::size_t most) {
       return Unusable();  // a directory, or a read error
     }
     if (*got == 0) {
-      return lines.EndLine() ? lines.list : Unusable();
+      return lines.Finish(true) != Lines::Step::Unusable ? lines.list : Unusable();
     }
     const auto bytes = std::span(block).first(*got);
     if (start.size() < kFirstBytes) {

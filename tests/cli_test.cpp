@@ -84,7 +84,9 @@ void MakeFixture(const TempDir& dir) {
   WriteFile(dir / "dup.txt", "bad.wav\nbad.wav\n");
   WriteFile(dir / "empty.txt", "\n\n");
   WriteFile(dir / "long.txt", longName);
-  WriteFile(dir / "zero.txt", std::string("bad.wav\0x", 9));  // binary, not a list
+  WriteFile(dir / "zero.txt", std::string("bad.wav\0\0x", 10));  // an empty name: binary
+  WriteFile(dir / "w/a\nb.wav", wavgen::Build({.riff = 8, .stored = 0}));
+  WriteFile(dir / "nul.txt", std::string("w/one.wav\0w/a\nb.wav\0", 20));  // find -print0
   WriteFile(dir / "over.txt", "bad.wav\n" + std::string(4096, 'o') + "\n");
   WriteFile(dir / "edge.txt", "w/" + std::string(4093, 'e') + "\r\n");  // 4,095 bytes and a CR
   mkfifo((dir / "fifo").c_str(), 0600);
@@ -96,6 +98,18 @@ void MakeFixture(const TempDir& dir) {
     std::filesystem::create_symlink("root-only/take.wav", dir / link);
   }
   static_cast<void>(lchown((dir / "theirs.wav").c_str(), 65534, 65534));
+  // A folder another user owns: its links to root's folder and file, and to its own.
+  WriteFile(dir / "root-only/secret.txt", "api_token=abc\n");
+  std::filesystem::create_directories(dir / "udir/own");
+  WriteFile(dir / "udir/own/take.wav", wavgen::Build({.riff = 8, .stored = 0}));
+  WriteFile(dir / "udir.txt", "sub/take.wav\n");
+  std::filesystem::create_symlink("../root-only", dir / "udir/sub");
+  std::filesystem::create_symlink("own", dir / "udir/mine");
+  std::filesystem::create_symlink("../root-only/secret.txt", dir / "udir/list.txt");
+  for (const char* name :
+       {"udir", "udir/own", "udir/own/take.wav", "udir/sub", "udir/mine", "udir/list.txt"}) {
+    static_cast<void>(lchown((dir / name).c_str(), 65534, 65534));
+  }
 }
 
 struct Row {
@@ -154,6 +168,12 @@ TEST(CommandLine, RunsAsUsersRunIt) {
            "List called many.txt names more than 512 files; the rest were not checked.\n"},
       {{"dup.txt", ""}, Read(2) + Fixed("bad.wav") + Good("bad.wav")},
       {{"zero.txt", ""}, Unreadable("zero.txt"), 1},
+      {{"nul.txt", ""}, Read(2) + Fixed("w/one.wav") + Fixed("w/a\nb.wav")},
+      {{"/dev/stdin", ""},
+       Read(2) + Fixed("w/four.wav") + Fixed("w/a\nb.wav"),
+       0,
+       "",
+       "find w -name 'four.wav' -print0 -o -name 'a?b.wav' -print0 | "},
       {{"/dev/zero", ""}, Unreadable("/dev/zero"), 1},  // a device: never opened
       {{"/dev/null", ""}, Read(0), 1},
       {{"over.txt", ""}, Unreadable("over.txt"), 1},
@@ -167,6 +187,10 @@ TEST(CommandLine, RunsAsUsersRunIt) {
       {{"/dev/stdin", ""}, Unreadable("/dev/stdin"), 1, "", "yes '' | "},  // read to 4 MiB
       {{"theirs.wav"}, Lost("theirs.wav"), 0, "", "", true},  // root: no user's link followed
       {{"ours.wav"}, Fixed("ours.wav"), 0, "", "", true},
+      {{"udir/sub/take.wav"}, Lost("udir/sub/take.wav"), 0, "", "", true},  // a link mid-path
+      {{"udir.txt", "udir/"}, Read(1) + Lost("udir/sub/take.wav"), 0, "", "", true},
+      {{"udir/mine/take.wav"}, Fixed("udir/mine/take.wav"), 0, "", "", true},  // its own folder
+      {{"udir/list.txt", ""}, "List called udir/list.txt does not exist\n", 1, "", "", true},
   };
   for (const Row& row : rows) {
     if (row.root && !kRoot) {

@@ -269,6 +269,32 @@ with tempfile.TemporaryDirectory() as tmp:
         record("the intent cannot be read: nothing written",
                said(fault("xattr-eio", path)) == "Unable to read header in {}.\n".format(path)
                and open(path, "rb").read(1 << 16) == untouched and os.listxattr(path) == [xattr])
+
+        # Leases another process holds and never gives up (SIGIO ignored): no
+        # open waits the kernel's lease-break-time (45 s) for each file.
+        takes = [os.path.join(tmp, f"leased{i}.wav") for i in range(3)]
+        for take in takes:
+            with open(take, "wb") as f:
+                f.write(wav(b"RIFF", 8, b"", 1, 2, b"", 0, 800) + bytes(800))
+        holder = subprocess.Popen([sys.executable, "-c", "import fcntl, os, signal, sys, time\n"
+                                   "signal.signal(signal.SIGIO, signal.SIG_IGN)\n"
+                                   "fds = [os.open(p, os.O_RDONLY) for p in sys.argv[1:]]\n"
+                                   "for fd in fds: fcntl.fcntl(fd, 1024, fcntl.F_WRLCK)\n"
+                                   "print('held', flush=True); time.sleep(60)", *takes], stdout=subprocess.PIPE, text=True)
+        try:
+            ready = holder.stdout.readline() == "held\n"
+            listed = os.path.join(tmp, "leased.txt")
+            open(listed, "w").write("\n".join(takes) + "\n")
+            start = time.monotonic()
+            out = subprocess.run([tool, listed, ""], capture_output=True, text=True).stdout
+            took = time.monotonic() - start
+        finally:
+            holder.kill()
+            holder.wait()
+        print(f"three files under leases held against the run: {took:.1f} s")
+        record("leases held against the run: over in 10 s, nothing written", ready and took < 10
+               and out == "Read a list containing 3 files\n" + "".join(f"File called {t} cannot be found.\n" for t in takes)
+               and all(open(t, "rb").read(8)[4:8] == struct.pack("<I", 8) for t in takes))
     elif reader == "powercut":
         image, mnt = os.path.join(tmp, "image"), os.path.join(tmp, "mnt")
         os.mkdir(mnt)

@@ -1,0 +1,18 @@
+// SPDX-License-Identifier: MIT
+// A path resolved so that, run as root, no other user's symbolic link leads
+// the tool anywhere: the rule some web servers apply, to every component.
+#pragma once
+
+#include "fd.h"
+
+namespace zavevuv {
+
+// The file `path` names, opened O_PATH (which reaches no driver). Run as
+// root, a symbolic link in any component is followed only when root or the
+// owner of what it names owns it, and each directory on the way is held by a
+// descriptor, so a folder renamed to a link between two steps cannot redirect
+// the walk; a link that breaks the rule gives ENOENT. As anyone else the
+// kernel's permissions are the rule. Whether we are root is asked each call.
+Fd OpenPath(const char* path);
+
+}  // namespace zavevuv

@@ -4,10 +4,16 @@
 #include "fd.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
+#include <cstdio>
 #include <ctime>
+#include <string>
+#include <string_view>
 
 namespace zavevuv {
 namespace {
@@ -36,6 +42,57 @@ bool Lock(int fd) {
   lock.l_whence = SEEK_SET;
   return Patiently([&] { return ::fcntl(fd, F_OFD_SETLK, &lock) == 0; },
                    [](int error) { return error == EAGAIN || error == EACCES || error == EINTR; });
+}
+
+// Whether `line` of /proc/locks ("1: LEASE  BREAKING  UNLCK 4242 08:01:1234
+// 0 EOF") is a lease whose break is pending, set by `pid` on the inode
+// `inode` ("08:01:1234"). A waiter's line has "->" in place of the type.
+bool Breaking(std::string_view line, std::string_view pid, std::string_view inode) {
+  std::array<std::string_view, 6> words{};
+  for (std::string_view& word : words) {
+    const std::size_t start = line.find_first_not_of(' ');
+    if (start == std::string_view::npos) {
+      return false;
+    }
+    line.remove_prefix(start);
+    word = line.substr(0, line.find(' '));
+    line.remove_prefix(word.size());
+  }
+  return words[1] == "LEASE" && words[2] == "BREAKING" && words[4] == pid && words[5] == inode;
+}
+
+// Whether the kernel still lists our lease on `fd`, its break pending. Once
+// the break has waited its time, the lease is gone, or (where the opener
+// only reads) a read lease: either way another process is in.
+bool StillBreaking(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    return false;
+  }
+  std::array<char, 64> inode{};
+  std::snprintf(inode.data(), inode.size(), "%02x:%02x:%llu", ::major(st.st_dev),
+                ::minor(st.st_dev), static_cast<unsigned long long>(st.st_ino));
+  const std::string pid = std::to_string(::getpid());
+  Fd locks = Fd::Open("/proc/locks", O_RDONLY | O_CLOEXEC);
+  std::string text;
+  std::array<char, 4096> chunk{};
+  while (locks) {
+    const auto got = ReadSome(locks.get(), chunk);
+    if (!got) {
+      return false;
+    }
+    text.append(chunk.data(), *got);
+    for (std::size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n')) {
+      if (Breaking(std::string_view(text).substr(0, end), pid, inode.data())) {
+        return true;
+      }
+      text.erase(0, end + 1);
+    }
+    if (*got == 0) {
+      break;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -82,6 +139,19 @@ Hold::Hold(int fd, Kind kind) : fd_(fd) {
     };
     static_cast<void>(::fcntl(fd, F_SETOWN_EX, &owner));
   }
+}
+
+bool Hold::Kept() const {
+  if (!leased_) {
+    return true;
+  }
+  // F_GETLEASE tells no break (F_WRLCK) from a pending one; a pending one
+  // from a lease gone only /proc/locks does.
+  if (::fcntl(fd_, F_GETLEASE) == F_WRLCK || StillBreaking(fd_)) {
+    return true;
+  }
+  errno = ENOLCK;
+  return false;
 }
 
 void Hold::LetGo() const {

@@ -44,6 +44,13 @@ class Hold {
   // Whether nobody else can open, truncate or lock the file: only then may
   // it be restructured (a block inserted or taken out).
   [[nodiscard]] bool Leased() const { return leased_; }
+  // Whether the lease is still ours, to be asked before each step that
+  // writes: the kernel takes it away once a break has waited its
+  // lease-break-time (45 s by default; a stopped or stalled run), and lets
+  // the other process in. While the break is pending the other process
+  // waits, and the job in hand may go on. True where no lease was taken;
+  // false with errno ENOLCK once it is gone.
+  [[nodiscard]] bool Kept() const;
 
  private:
   int fd_;

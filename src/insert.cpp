@@ -155,35 +155,69 @@ IntentRead ReadIntent(int fd) {
 
 void RemoveIntent(int fd) { static_cast<void>(::fremovexattr(fd, kIntentName)); }
 
-Room MakeRoom(const Fd& out, const Upgrade& upgrade, std::uint64_t length, blksize_t blockSize) {
+namespace {
+
+// Room for the block at the start of the file, inserted where the file
+// system can; its size, or nothing (the intent removed) where it cannot.
+std::optional<std::uint64_t> Insert(const Fd& out, const Hold& hold, std::uint64_t length,
+                                    const std::vector<Hole>& holes, std::uint64_t b) {
+  for (;;) {
+    if (!WriteIntent(out.get(), {b, length, holes}) || !hold.Kept()) {
+      RemoveIntent(out.get());  // no insert where the intent cannot be kept, or the lease went
+      return std::nullopt;
+    }
+    if (::fallocate(out.get(), FALLOC_FL_INSERT_RANGE, 0, static_cast<off_t>(b)) == 0) {
+      return b;
+    }
+    if (errno != EINVAL || b >= kMaxBlock) {
+      RemoveIntent(out.get());
+      return std::nullopt;  // EOPNOTSUPP: this file system cannot insert; ENOSPC
+    }
+    b *= 2;
+  }
+}
+
+}  // namespace
+
+Room MakeRoom(const Fd& out, const Hold& hold, const Upgrade& upgrade, std::uint64_t length,
+              blksize_t blockSize) {
   const auto holes = Holes(out.get(), length, kMaxHoles);
   if (!holes) {
     return Room::NotPossible;  // too many holes to tell a cut-off shift's from
   }
   // The file system's block size; doubled where the insert wants more (ext4
   // with bigalloc needs its cluster size, which neither stat nor statfs tell).
-  std::uint64_t b =
-      std::clamp<std::uint64_t>(static_cast<std::uint64_t>(blockSize), kMinBlock, kMaxBlock);
-  for (;;) {
-    if (!WriteIntent(out.get(), {b, length, *holes})) {
-      RemoveIntent(out.get());
-      return Room::NotPossible;  // no insert where the intent cannot be kept
-    }
-    if (::fallocate(out.get(), FALLOC_FL_INSERT_RANGE, 0, static_cast<off_t>(b)) == 0) {
-      break;
-    }
-    if (errno != EINVAL || b >= kMaxBlock) {
-      RemoveIntent(out.get());
-      return Room::NotPossible;  // EOPNOTSUPP: this file system cannot insert
-    }
-    b *= 2;
+  const auto b = Insert(out, hold, length, *holes,
+                        std::clamp<std::uint64_t>(static_cast<std::uint64_t>(blockSize),
+                                                  kMinBlock, kMaxBlock));
+  if (!b) {
+    return hold.Kept() ? Room::NotPossible : Room::Lost;
   }
-  const std::vector<unsigned char> block = HeadBlock(upgrade, b);
+  if (!hold.Kept()) {
+    return Room::Lost;  // the intent stays: the next run finishes or judges the insert
+  }
+  // The new block is a hole; on a full disk its head block could not be
+  // written, and the file would start with zeros that no reader takes.
+  if (::fallocate(out.get(), 0, 0, static_cast<off_t>(*b)) != 0) {
+    if (!hold.Kept()) {
+      return Room::Lost;
+    }
+    if (::fallocate(out.get(), FALLOC_FL_COLLAPSE_RANGE, 0, static_cast<off_t>(*b)) != 0 ||
+        ::fsync(out.get()) != 0) {
+      return Room::Failed;
+    }
+    RemoveIntent(out.get());
+    return Room::NotPossible;
+  }
+  const std::vector<unsigned char> block = HeadBlock(upgrade, *b);
+  if (!hold.Kept()) {
+    return Room::Lost;
+  }
   if (!WriteAt(out.get(), block, 0) || ::fsync(out.get()) != 0) {
     return Room::Failed;  // the intent stays: the next run writes the head block
   }
   RemoveIntent(out.get());
-  return Room::Made;
+  return hold.Kept() ? Room::Made : Room::Lost;
 }
 
 Shift TakeBackShift(const Fd& out, std::uint64_t length, const Intent& intent) {

@@ -12,6 +12,7 @@
 
 #include "fd.h"
 #include "head_block.h"
+#include "hold.h"
 
 namespace zavevuv {
 
@@ -43,13 +44,18 @@ void RemoveIntent(int fd);
 
 enum class Room {
   Made,         // the head block is in place and synced: the file is RF64
-  NotPossible,  // no attribute, too many holes or no insert here: the file is as it was
+  NotPossible,  // no attribute, too many holes, no insert here or no space
+                // for the block: the file is as it was
   Failed,       // the head block could not be written: the next run completes it
+  Lost,         // the lease went before a step: nothing more was written
 };
 
 // Inserts a block at the start of the file open as `out`, of `length` bytes,
-// and writes the head block there. The caller holds the file's lease.
-Room MakeRoom(const Fd& out, const Upgrade& upgrade, std::uint64_t length, blksize_t blockSize);
+// allocates it and writes the head block there. A block that cannot be
+// allocated (a full disk) is taken out again. Each step is taken only while
+// `hold` keeps the file's lease.
+Room MakeRoom(const Fd& out, const Hold& hold, const Upgrade& upgrade, std::uint64_t length,
+              blksize_t blockSize);
 
 // Where an insert's shift was cut off part-way (the length grown by B, a hole
 // of B bytes in the audio, the old header still at 0), takes the hole out

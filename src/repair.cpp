@@ -55,10 +55,15 @@ Look LookAt(int fd, std::uint64_t length, Buffer& buffer) {
 // Writes what a look under the hold decided: an intent left by a cut-off
 // insert first, then the fields, the sync, and room for RF64 where asked.
 // Nothing when the file is to be looked at anew. Only a leased file is ever
-// restructured.
-std::optional<Outcome> Carry(const Fd& out, const Look& look, bool leased, blksize_t blockSize,
-                             Result& result) {
+// restructured, and nothing is written once its lease is gone (nor said
+// fixed).
+std::optional<Outcome> Carry(const Fd& out, const Look& look, const Hold& hold,
+                             blksize_t blockSize, Result& result) {
   const Plan& plan = look.plan;
+  const bool leased = hold.Leased();
+  if (!hold.Kept()) {
+    return Outcome::WriteFailed;  // stopped or stalled while it looked
+  }
   const IntentRead intent = plan.mayHaveIntent ? ReadIntent(out.get()) : IntentRead{};
   if (intent.state == IntentRead::Failed) {
     return Outcome::ReadFailed;  // an insert may be half done: nothing is touched
@@ -79,13 +84,13 @@ std::optional<Outcome> Carry(const Fd& out, const Look& look, bool leased, blksi
   Record(result, plan);
   const std::vector<Patch> patches = Writes(look.head, plan);
   for (const Patch& patch : patches) {
-    if (!WriteAt(out.get(), patch.bytes, static_cast<std::int64_t>(patch.at))) {
+    if (!hold.Kept() || !WriteAt(out.get(), patch.bytes, static_cast<std::int64_t>(patch.at))) {
       return Outcome::WriteFailed;
     }
   }
   // A write the kernel accepted can still be lost when the page cache is
   // flushed (a full or failing disk); only the sync reports that.
-  if (!patches.empty() && !SyncData(out.get())) {
+  if (!patches.empty() && (!SyncData(out.get()) || !hold.Kept())) {
     return Outcome::WriteFailed;
   }
   if (found && plan.insert == Insert::Finish) {
@@ -95,12 +100,13 @@ std::optional<Outcome> Carry(const Fd& out, const Look& look, bool leased, blksi
     return plan.outcome;
   }
   // The sizes say "to the end of the file" now; room for ds64 makes it RF64.
-  switch (MakeRoom(out, plan.upgrade, look.length, blockSize)) {
+  switch (MakeRoom(out, hold, plan.upgrade, look.length, blockSize)) {
     case Room::Made:
       result.rf64 = true;
       result.insert = false;
       return Outcome::Fixed;
     case Room::Failed:
+    case Room::Lost:
       return Outcome::WriteFailed;
     case Room::NotPossible:
       break;
@@ -110,14 +116,14 @@ std::optional<Outcome> Carry(const Fd& out, const Look& look, bool leased, blksi
 
 // Looks at the file anew under the hold and carries out what that look
 // decides.
-std::optional<Outcome> LookAgainAndCarry(const Fd& out, bool leased, Buffer& buffer,
+std::optional<Outcome> LookAgainAndCarry(const Fd& out, const Hold& hold, Buffer& buffer,
                                          Result& result) {
   struct stat st {};
   if (!Stat(out, st)) {
     return Outcome::ReadFailed;
   }
   const Look fresh = LookAt(out.get(), static_cast<std::uint64_t>(st.st_size), buffer);
-  return fresh.decided ? Carry(out, fresh, leased, st.st_blksize, result) : fresh.plan.outcome;
+  return fresh.decided ? Carry(out, fresh, hold, st.st_blksize, result) : fresh.plan.outcome;
 }
 
 // Opens the file for writing, holds it, looks again and carries out what
@@ -133,7 +139,7 @@ std::optional<Outcome> Write(RegularFile& file, const char* path, const Look& fi
   }
   static_cast<void>(file.fd.Close());  // only read: the lease wants one descriptor
   const Hold hold(out.get());
-  const std::optional<Outcome> outcome = LookAgainAndCarry(out, hold.Leased(), buffer, result);
+  const std::optional<Outcome> outcome = LookAgainAndCarry(out, hold, buffer, result);
   // Closing lets go of the lock and the lease; written data may only be
   // known kept once it succeeds.
   if (!out.Close() && outcome != Outcome::ReadFailed) {
@@ -234,7 +240,7 @@ Result OnDescriptor(int fd, Mode mode) {
   }
   const Borrowed out(fd);
   const Hold hold(fd, Hold::LockOnly);  // never a lease: the caller keeps the descriptor
-  result.outcome = LookAgainAndCarry(out.get(), false, buffer, result).value_or(Outcome::TooLarge);
+  result.outcome = LookAgainAndCarry(out.get(), hold, buffer, result).value_or(Outcome::TooLarge);
   hold.LetGo();
   return result;
 }

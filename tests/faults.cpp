@@ -6,10 +6,12 @@
 //                it is opened for writing: another process between the look
 //                and the write, without a race to win
 //   xattr-eio    reading an extended attribute fails with EIO
-//   slow-insert  an insert waits 300 ms before and after, so that a process
-//                watching for the intent acts while the lease is held
+//   slow-insert  an insert waits 300 ms (or ZAVEVUV_FAULT_PAUSE ms) once its
+//                intent is set, and 300 ms after, so that a process watching
+//                for the intent acts while the lease is held, or outlasts it
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/xattr.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -80,14 +82,21 @@ int open64(const char* path, int flags, ...) {
   va_end(args);
   return fd;
 }
-int fallocate(int fd, int mode, off_t offset, off_t length) {
-  const bool slow = Fault("slow-insert") && (mode & 0x20) != 0;  // FALLOC_FL_INSERT_RANGE
-  const struct timespec pause { 0, 300'000'000 };
-  if (slow) {
+int fsetxattr(int fd, const char* name, const void* value, std::size_t size, int flags) {
+  const int done = Next<int (*)(int, const char*, const void*, std::size_t, int)>("fsetxattr")(
+      fd, name, value, size, flags);
+  if (Fault("slow-insert")) {
+    const char* chosen = std::getenv("ZAVEVUV_FAULT_PAUSE");
+    const long ms = chosen != nullptr ? std::atol(chosen) : 300;
+    const struct timespec pause { ms / 1000, ms % 1000 * 1'000'000 };
     nanosleep(&pause, nullptr);
   }
+  return done;
+}
+int fallocate(int fd, int mode, off_t offset, off_t length) {
   const int done = Next<int (*)(int, int, off_t, off_t)>("fallocate")(fd, mode, offset, length);
-  if (slow) {
+  if (Fault("slow-insert") && (mode & 0x20) != 0) {  // FALLOC_FL_INSERT_RANGE
+    const struct timespec pause { 0, 300'000'000 };
     nanosleep(&pause, nullptr);
   }
   return done;

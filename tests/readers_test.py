@@ -14,9 +14,10 @@
                                      cut after the insert, two instances, cut-off shifts beside holes of
                                      the file's own, an intent that cannot be read (FAULTS: the preload)
     readers_test.py BINARY powercut FAULTS    ext4 and XFS images shut down without flushing at delays
-                                     around an insert: what was said fixed stays fixed (root only)
+                                     around an insert: what was said fixed stays fixed; a full ext4
+                                     image: no frame lost (root only)
 """
-import os, re, shutil, struct, subprocess, sys, tempfile, time, wave
+import ctypes, os, re, shutil, struct, subprocess, sys, tempfile, time, wave
 
 tool, reader = sys.argv[1], sys.argv[2]
 SYSTEM = "/usr/bin/python3"  # Debian's python3-mutagen and python3-scipy are for the system's interpreter
@@ -50,10 +51,25 @@ def frames(path):  # Python's wave: the frame count and every frame
         return None
 
 
+class SfInfo(ctypes.Structure):
+    _fields_ = [("frames", ctypes.c_int64)] + [(n, ctypes.c_int) for n in
+                                               ("samplerate", "channels", "format", "sections", "seekable")]
+
+
+def sndfile(p):  # libsndfile's frame count from its sf_open alone (sndfile-info reads every sample); 0 if none
+    lib, info = ctypes.CDLL("libsndfile.so.1"), SfInfo()
+    lib.sf_open.restype, lib.sf_open.argtypes = ctypes.c_void_p, [ctypes.c_char_p, ctypes.c_int, ctypes.c_void_p]
+    handle = lib.sf_open(os.fsencode(p), 0x10, ctypes.byref(info))  # SFM_READ
+    if not handle:
+        return 0
+    lib.sf_close(ctypes.c_void_p(handle))
+    return info.frames
+
+
 def counts(p, small=True):  # frames as libsndfile, ffprobe and (small PCM RIFF) Python's wave read them
-    sf = re.findall(r"^Frames\s*:\s*(\d+)", run("sndfile-info", p), re.M)
-    ff = run("ffprobe", "-v", "error", "-show_entries", "stream=duration_ts", "-of", "csv=p=0", p)
-    return [int(sf[0]), int(ff)] + ([frames(p)[0]] if small and frames(p) else [])
+    ff = subprocess.run(["ffprobe", "-v", "error", "-show_entries", "stream=duration_ts", "-of", "csv=p=0", p],
+                        capture_output=True, text=True).stdout.strip()
+    return [sndfile(p), int(ff or 0)] + ([frames(p)[0]] if small and frames(p) else [])
 
 
 def chunk(cid, body):
@@ -353,6 +369,32 @@ with tempfile.TemporaryDirectory() as tmp:
                     if cut and cut.poll() is None:
                         cut.kill()
                     subprocess.run(["umount", mnt], capture_output=True)
+        # A recorder that filled its disk: no block for the head. The take reads
+        # no fewer frames after the run, and all of them once space is freed.
+        with open(image, "wb") as f:
+            f.truncate(64 << 20)
+        run("mkfs.ext4", "-q", "-F", "-m", "0", image)
+        run("mount", "-o", "loop", image, mnt)
+        try:
+            path = os.path.join(mnt, "t.wav")
+            make(b"RIFF", (36 + big) % (1 << 32), big % (1 << 32))
+            os.mkdir(os.path.join(mnt, "filler"))
+            size, i = os.statvfs(mnt).f_bavail * 4096, 0
+            while size >= 4096:  # the free space, in ever smaller files until none fits
+                filler, i = os.path.join(mnt, "filler", str(i)), i + 1
+                if subprocess.run(["fallocate", "-l", str(size), filler], capture_output=True).returncode:
+                    size //= 2
+            before = [sndfile(path)] * 2  # ffprobe takes minutes on the wrapped take here, and reads as many
+            full = subprocess.run([tool, path], capture_output=True, text=True).stdout
+            after = counts(path, False)
+            shutil.rmtree(os.path.join(mnt, "filler"))
+            freed = subprocess.run([tool, path], capture_output=True, text=True).stdout
+            print(f"full disk: frames {before}, after {after}, after space was freed {counts(path, False)}")
+            record("full disk: no frame lost, the sizes said to the end; RF64 once space is freed",
+                   full == TO_END.format(path) and all(a >= b for a, b in zip(after, before))
+                   and freed == FIXED.format(path) and counts(path, False) == [n, n])
+        finally:
+            subprocess.run(["umount", mnt], capture_output=True)
     elif reader == "writers":
         def left_alone(name, make):  # a valid file: byte for byte the same, "correct"
             make()

@@ -187,9 +187,9 @@ Room MakeRoom(const Fd& out, const Hold& hold, const Upgrade& upgrade, std::uint
   }
   // The file system's block size; doubled where the insert wants more (ext4
   // with bigalloc needs its cluster size, which neither stat nor statfs tell).
-  const auto b = Insert(out, hold, length, *holes,
-                        std::clamp<std::uint64_t>(static_cast<std::uint64_t>(blockSize),
-                                                  kMinBlock, kMaxBlock));
+  const auto b = Insert(
+      out, hold, length, *holes,
+      std::clamp<std::uint64_t>(static_cast<std::uint64_t>(blockSize), kMinBlock, kMaxBlock));
   if (!b) {
     return hold.Kept() ? Room::NotPossible : Room::Lost;
   }

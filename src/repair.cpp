@@ -57,8 +57,8 @@ Look LookAt(int fd, std::uint64_t length, Buffer& buffer) {
 // Nothing when the file is to be looked at anew. Only a leased file is ever
 // restructured, and nothing is written once its lease is gone (nor said
 // fixed).
-std::optional<Outcome> Carry(const Fd& out, const Look& look, const Hold& hold,
-                             blksize_t blockSize, Result& result) {
+std::optional<Outcome> Carry(const Fd& out, const Look& look, const Hold& hold, blksize_t blockSize,
+                             Result& result) {
   const Plan& plan = look.plan;
   const bool leased = hold.Leased();
   if (!hold.Kept()) {

@@ -11,8 +11,8 @@
 //                for the intent acts while the lease is held, or outlasts it
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <sys/xattr.h>
 #include <sys/types.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>

@@ -98,7 +98,7 @@ Fd Resolve(const char* path, struct stat& st) {
 
 }  // namespace
 
-std::optional<RegularFile> OpenRegular(const char* path) {
+std::optional<RegularFile> OpenRegular(const char* path, bool onlyRead) {
   RegularFile file;
   Fd named = Resolve(path, file.st);
   if (!named) {
@@ -112,7 +112,10 @@ std::optional<RegularFile> OpenRegular(const char* path) {
   // (permissions, a read-only mount, an immutable file) without opening for
   // writing: that would wake every watcher of the file and break its leases.
   if (::faccessat(named.get(), "", W_OK, AT_EMPTY_PATH | AT_EACCESS) != 0) {
-    return std::nullopt;
+    file.writeError = errno;
+    if (!onlyRead) {
+      return std::nullopt;
+    }
   }
   file.fd = Reopen(named, file.st, path, O_RDONLY);
   if (!file.fd) {

@@ -69,14 +69,16 @@ bool Patiently(Attempt attempt, Busy busy) {
 // kernel's lease-break-time: the open is tried again for about 2 seconds.
 Fd Reopen(const Fd& named, const struct stat& st, const char* path, int flags);
 
-// A regular file that we may write, open read-only, and its length. Nothing
-// but a regular file is ever opened for I/O: a device node, whose driver may
-// act on open or close, is only looked at through an O_PATH descriptor.
+// A regular file, open read-only, and its length; unless `onlyRead`, only
+// one we may write. Nothing but a regular file is ever opened for I/O: a
+// device node, whose driver may act on open or close, is only looked at
+// through an O_PATH descriptor.
 struct RegularFile {
   Fd fd;
   struct stat st {};
+  int writeError = 0;  // what an open for writing would meet, as far as access(2) tells
 };
-std::optional<RegularFile> OpenRegular(const char* path);
+std::optional<RegularFile> OpenRegular(const char* path, bool onlyRead = false);
 
 // The same file opened for writing, when a write is planned; an invalid Fd
 // when it cannot be (an append-only file, say).

@@ -14,6 +14,7 @@
 #include <ctime>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zavevuv {
 namespace {
@@ -75,7 +76,7 @@ bool StillBreaking(int fd) {
   const std::string pid = std::to_string(::getpid());
   Fd locks = Fd::Open("/proc/locks", O_RDONLY | O_CLOEXEC);
   std::string text;
-  std::array<char, 4096> chunk{};
+  std::vector<char> chunk(4096);
   while (locks) {
     const auto got = ReadSome(locks.get(), chunk);
     if (!got) {
@@ -99,23 +100,31 @@ bool StillBreaking(int fd) {
 
 LeaseBreaks::LeaseBreaks() {
   if (heldForRun) {
-    return;
+    return;  // the command's SIGIO stays held, and its breaks pending, for the run
   }
   const sigset_t breaks = SetOf(BreakSignal());
-  restore_ =
-      ::pthread_sigmask(SIG_BLOCK, &breaks, &old_) == 0 && sigismember(&old_, BreakSignal()) == 0;
+  drain_ = ::pthread_sigmask(SIG_BLOCK, &breaks, &old_) == 0;
+  restore_ = drain_ && sigismember(&old_, BreakSignal()) == 0;
 }
 
 LeaseBreaks::~LeaseBreaks() {
-  if (!restore_) {
+  if (!drain_) {
     return;
   }
   const int saved = errno;  // what failed before stays what is reported
   const sigset_t breaks = SetOf(BreakSignal());
   const struct timespec now {};
-  while (::sigtimedwait(&breaks, nullptr, &now) == BreakSignal()) {
+  siginfo_t info{};
+  bool hosts = false;  // an instance that is not our lease's break
+  while (::sigtimedwait(&breaks, &info, &now) == BreakSignal()) {
+    hosts = hosts || info.si_code != POLL_MSG || fd_ < 0 || info.si_fd != fd_;
   }
-  static_cast<void>(::pthread_sigmask(SIG_SETMASK, &old_, nullptr));
+  if (restore_) {
+    static_cast<void>(::pthread_sigmask(SIG_SETMASK, &old_, nullptr));
+  }
+  if (hosts) {
+    static_cast<void>(::kill(::getpid(), BreakSignal()));
+  }
   errno = saved;
 }
 

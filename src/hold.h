@@ -11,18 +11,24 @@ namespace zavevuv {
 // The signal a lease break sends (SIGIO in the command, SIGURG in a program
 // that links the library), held pending in this thread while a lease may be
 // held, so that a break never ends the run: the job in hand is finished, the
-// lease released by closing the file, and the signal drained. Only the
-// thread's mask changes, never a disposition; nothing when the run holds the
-// signal already.
+// lease released by closing the file, and the break drained. Only the
+// thread's mask changes, never a disposition. In a host, only the breaks of
+// the descriptor aimed at are taken; any other instance of the signal that
+// arrived meanwhile is raised again for the process once the mask is as it
+// was, so the host's own SIGURG reaches it as if we had not been there.
 class LeaseBreaks {
  public:
   LeaseBreaks();
   LeaseBreaks(const LeaseBreaks&) = delete;
   LeaseBreaks& operator=(const LeaseBreaks&) = delete;
   ~LeaseBreaks();
+  // The descriptor whose lease's breaks are ours to drain.
+  void Aim(int fd) { fd_ = fd; }
 
  private:
+  bool drain_ = false;
   bool restore_ = false;
+  int fd_ = -1;
   sigset_t old_{};
 };
 

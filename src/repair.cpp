@@ -11,8 +11,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
+#include <memory>
 
 #include "fd.h"
 #include "format.h"
@@ -23,7 +23,9 @@
 namespace zavevuv {
 namespace {
 
-using Buffer = std::array<unsigned char, kHeadBytes>;
+// The file's first bytes, read at once. On the heap, allocated once per call:
+// a call may run on a thread's small stack.
+using Buffer = std::span<unsigned char, kHeadBytes>;
 
 // One look at a file: the bytes read and what they need. `decided` is false
 // when they could not be read; the plan's outcome then says so.
@@ -34,16 +36,16 @@ struct Look {
   bool decided = false;
 };
 
-Look LookAt(int fd, std::uint64_t length, Buffer& buffer) {
+Look LookAt(int fd, std::uint64_t length, Buffer buffer) {
   Look look;
   look.length = length;
-  const auto got = ReadAt(
-      fd, std::span(buffer).first(static_cast<std::size_t>(std::min(length, kHeadBytes))), 0);
+  const auto got =
+      ReadAt(fd, buffer.first(static_cast<std::size_t>(std::min(length, kHeadBytes))), 0);
   if (!got) {
     look.plan.outcome = Outcome::ReadFailed;
     return look;
   }
-  look.head = std::span(buffer).first(*got);  // shorter if the file shrank meanwhile
+  look.head = buffer.first(*got);  // shorter if the file shrank meanwhile
   look.plan = Decide(look.head, length, [fd](std::uint64_t offset, std::span<unsigned char> out) {
     const auto n = ReadAt(fd, out, static_cast<std::int64_t>(offset));
     return n && *n == out.size();
@@ -116,7 +118,7 @@ std::optional<Outcome> Carry(const Fd& out, const Look& look, const Hold& hold, 
 
 // Looks at the file anew under the hold and carries out what that look
 // decides.
-std::optional<Outcome> LookAgainAndCarry(const Fd& out, const Hold& hold, Buffer& buffer,
+std::optional<Outcome> LookAgainAndCarry(const Fd& out, const Hold& hold, Buffer buffer,
                                          Result& result) {
   struct stat st {};
   if (!Stat(out, st)) {
@@ -128,11 +130,13 @@ std::optional<Outcome> LookAgainAndCarry(const Fd& out, const Hold& hold, Buffer
 
 // Opens the file for writing, holds it, looks again and carries out what
 // that look decides.
-std::optional<Outcome> Write(RegularFile& file, const char* path, const Look& first, Buffer& buffer,
+std::optional<Outcome> Write(RegularFile& file, const char* path, const Look& first, Buffer buffer,
                              Result& result) {
-  const LeaseBreaks breaks;  // before the open, so that it outlives the lease
+  LeaseBreaks breaks;  // before the open, so that it outlives the lease
   Fd out = OpenForWriting(file, path);
+  breaks.Aim(out.get());
   if (!out) {
+    result.writeError = errno;
     // An append-only file, say: nothing was written.
     return first.plan.writes.empty() && first.plan.insert != Insert::Finish ? first.plan.outcome
                                                                             : Outcome::CannotOpen;
@@ -150,13 +154,13 @@ std::optional<Outcome> Write(RegularFile& file, const char* path, const Look& fi
 
 // One look at the file, and what it needs done; nothing when the file is to
 // be looked at anew.
-std::optional<Outcome> OnPathOnce(const char* path, Mode mode, Result& result) {
-  std::optional<RegularFile> file = OpenRegular(path);
+std::optional<Outcome> OnPathOnce(const char* path, Mode mode, Buffer buffer, Result& result) {
+  std::optional<RegularFile> file = OpenRegular(path, mode == Mode::Check);
   if (!file) {
+    result.writeError = errno;
     return Outcome::CannotOpen;
   }
-  // On the stack: a heap buffer this large would cost an mmap and a munmap.
-  Buffer buffer;
+  result.writeError = file->writeError;
   const Look look = LookAt(file->fd.get(), static_cast<std::uint64_t>(file->st.st_size), buffer);
   if (!look.decided) {
     return look.plan.outcome;
@@ -209,9 +213,11 @@ void Record(Result& result, const Plan& plan) {
 Result OnPath(const char* path, Mode mode) {
   Result result;
   // A second look follows only a cut-off shift taken back; it ends the job.
-  std::optional<Outcome> outcome = OnPathOnce(path, mode, result);
+  const auto bytes = std::make_unique_for_overwrite<unsigned char[]>(kHeadBytes);
+  const Buffer buffer(bytes.get(), kHeadBytes);
+  std::optional<Outcome> outcome = OnPathOnce(path, mode, buffer, result);
   if (!outcome) {
-    outcome = OnPathOnce(path, mode, result).value_or(Outcome::TooLarge);
+    outcome = OnPathOnce(path, mode, buffer, result).value_or(Outcome::TooLarge);
   }
   result.outcome = *outcome;
   return result;
@@ -226,12 +232,15 @@ Result OnDescriptor(int fd, Mode mode) {
     return result;
   }
   const int access = flags & O_ACCMODE;
+  // On Linux a pwrite to an O_APPEND descriptor appends, whatever its offset.
+  result.writeError = access != O_RDWR ? EBADF : (flags & O_APPEND) != 0 ? EINVAL : 0;
   if (!S_ISREG(st.st_mode) || (flags & O_PATH) != 0 || access == O_WRONLY ||
-      (mode == Mode::Repair && access != O_RDWR)) {
-    errno = S_ISREG(st.st_mode) ? EBADF : EINVAL;
+      (mode == Mode::Repair && result.writeError != 0)) {
+    errno = !S_ISREG(st.st_mode) ? EINVAL : mode == Mode::Repair ? result.writeError : EBADF;
     return result;
   }
-  Buffer buffer;
+  const auto bytes = std::make_unique_for_overwrite<unsigned char[]>(kHeadBytes);
+  const Buffer buffer(bytes.get(), kHeadBytes);
   if (mode == Mode::Check) {
     const Look look = LookAt(fd, static_cast<std::uint64_t>(st.st_size), buffer);
     Record(result, look.plan);

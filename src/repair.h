@@ -17,6 +17,7 @@ struct Result {
   std::size_t fields = 0;  // size fields written, or that a repair would write
   bool rf64 = false;       // the file became RF64 (a check: would)
   bool insert = false;     // an insert would make it RF64, and none was made
+  int writeError = 0;      // what a repair's open for writing meets, or would
 };
 
 // What `plan` says of the file, before any of it is carried out.
@@ -32,7 +33,7 @@ enum class Mode {
 Result OnPath(const char* path, Mode mode);
 
 // A descriptor the caller holds, open for reading (Check) or reading and
-// writing (Repair); left open, its offset unmoved. A repair holds the lock
+// writing without O_APPEND (Repair); left open, its offset unmoved. A repair holds the lock
 // through it for the call, and so lets go of one the caller held through it.
 Result OnDescriptor(int fd, Mode mode);
 

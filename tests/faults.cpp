@@ -9,6 +9,7 @@
 //   slow-insert  an insert waits 300 ms (or ZAVEVUV_FAULT_PAUSE ms) once its
 //                intent is set, and 300 ms after, so that a process watching
 //                for the intent acts while the lease is held, or outlasts it
+//   slow-sync    fdatasync waits as long first, holding the lease open
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/types.h>
@@ -32,6 +33,14 @@ bool Fault(const char* name) {
 template <typename Call>
 Call Next(const char* name) {
   return reinterpret_cast<Call>(dlsym(RTLD_NEXT, name));
+}
+
+// 300 ms, or ZAVEVUV_FAULT_PAUSE ms.
+void Pause() {
+  const char* chosen = std::getenv("ZAVEVUV_FAULT_PAUSE");
+  const long ms = chosen != nullptr ? std::atol(chosen) : 300;
+  const struct timespec pause { ms / 1000, ms % 1000 * 1'000'000 };
+  nanosleep(&pause, nullptr);
 }
 
 void MaybeTruncate(int flags) {
@@ -66,6 +75,9 @@ int fdatasync(int fd) {
     errno = EIO;
     return -1;
   }
+  if (Fault("slow-sync")) {
+    Pause();
+  }
   return Next<int (*)(int)>("fdatasync")(fd);
 }
 int open(const char* path, int flags, ...) {
@@ -86,10 +98,7 @@ int fsetxattr(int fd, const char* name, const void* value, std::size_t size, int
   const int done = Next<int (*)(int, const char*, const void*, std::size_t, int)>("fsetxattr")(
       fd, name, value, size, flags);
   if (Fault("slow-insert")) {
-    const char* chosen = std::getenv("ZAVEVUV_FAULT_PAUSE");
-    const long ms = chosen != nullptr ? std::atol(chosen) : 300;
-    const struct timespec pause { ms / 1000, ms % 1000 * 1'000'000 };
-    nanosleep(&pause, nullptr);
+    Pause();
   }
   return done;
 }

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bitset>
 #include <utility>
 #include <vector>
 
@@ -130,9 +129,10 @@ struct Scan {
 Scan ScanFromEnd(std::span<const unsigned char> window, std::uint64_t lo, std::uint64_t length,
                  const FromEnd& where) {
   const std::uint64_t formEnd = where.formEnd;
-  std::bitset<kWindow> reaches;
-  std::bitset<kWindow> followsOne;
-  std::bitset<kWindow> unpadded;
+  // One mark per offset of the window, on the heap: a caller's stack may be small.
+  std::vector<bool> reaches(window.size());
+  std::vector<bool> followsOne(window.size());
+  std::vector<bool> unpadded(window.size());
   std::vector<std::uint64_t> reaching;  // backward
   Scan scan;
   for (std::uint64_t at = formEnd - kChunkHeader + 1; at-- > lo;) {

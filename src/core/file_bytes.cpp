@@ -24,6 +24,7 @@ bool FileBytes::Read(std::uint64_t at, std::span<unsigned char> out) {
     const std::uint64_t start = std::min(at, length_ > kBlockBytes ? length_ - kBlockBytes : 0);
     blockAt_ = start;
     blockLength_ = std::min(kBlockBytes, length_ - start);
+    block_.resize(kBlockBytes);
     if (!more_ || !more_(start, std::span(block_).first(blockLength_))) {
       blockLength_ = 0;
       failed_ = true;

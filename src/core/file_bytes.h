@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <vector>
 
 #include "format.h"
 
@@ -64,7 +65,7 @@ class FileBytes {
   std::span<const unsigned char> head_;
   std::uint64_t length_;
   const ReadMore& more_;
-  std::array<unsigned char, kBlockBytes> block_;  // on the stack, as the head is: no allocation
+  std::vector<unsigned char> block_;  // allocated at the first read past the head
   std::uint64_t blockAt_ = 0;
   std::size_t blockLength_ = 0;
   bool failed_ = false;

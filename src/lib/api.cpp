@@ -42,4 +42,6 @@ const char* zavevuv_outcome_name(int outcome) {
 
 const char* zavevuv_version(void) { return ZAVEVUV_VERSION_STRING; }
 
+int zavevuv_version_number(void) { return ZAVEVUV_VERSION_NUMBER; }
+
 }  // extern "C"

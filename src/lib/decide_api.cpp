@@ -3,9 +3,9 @@
 // read callback in, the fields to write (and the head block of an insert)
 // out. Nothing here touches a file.
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstddef>
+#include <vector>
 
 #include "head_block.h"
 #include "plan.h"
@@ -49,7 +49,7 @@ Plan DecideWith(const unsigned char* given, std::size_t givenSize, std::uint64_t
     return Decide(std::span(given, givenSize).first(want), length, more);
   }
   // The rest of the head through the callback, into a buffer of our own.
-  std::array<unsigned char, kHeadBytes> buffer;
+  std::vector<unsigned char> buffer(want);  // on the heap: a caller's stack may be small
   std::copy_n(given, givenSize, buffer.begin());
   if (!more(givenSize, std::span(buffer).subspan(givenSize, want - givenSize))) {
     Plan failed;
@@ -67,7 +67,7 @@ extern "C" {
 int zavevuv_decide(const void* head, size_t head_size, uint64_t length, zavevuv_read_fn read,
                    void* user, zavevuv_plan* plan, zavevuv_report* report) {
   using namespace zavevuv;
-  if (head == nullptr && head_size != 0) {
+  if ((head == nullptr && head_size != 0) || !Fits(plan)) {
     return Report(report, ZAVEVUV_INVALID, nullptr);
   }
   return Run(report, [&] {

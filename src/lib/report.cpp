@@ -11,7 +11,7 @@ int Report(zavevuv_report* to, int code, const Result* result) {
   full.outcome = code;
   const bool failed = code == ZAVEVUV_CANNOT_OPEN || code == ZAVEVUV_READ_FAILED ||
                       code == ZAVEVUV_WRITE_FAILED || code == ZAVEVUV_NO_MEMORY;
-  full.error = failed ? errno : 0;
+  full.error = code == ZAVEVUV_INVALID ? EINVAL : failed ? errno : 0;
   full.data_chunk = ZAVEVUV_UNKNOWN;
   full.frames = ZAVEVUV_UNKNOWN;
   if (result != nullptr) {
@@ -22,6 +22,7 @@ int Report(zavevuv_report* to, int code, const Result* result) {
     full.fields = static_cast<unsigned>(result->fields);
     full.rf64 = result->rf64 ? 1 : 0;
     full.insert = result->insert ? 1 : 0;
+    full.write_error = result->writeError;
   }
   Give(to, full);
   return code;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 
 #include "codes.h"
@@ -12,18 +13,28 @@
 
 namespace zavevuv {
 
+// Whether the caller's struct (when it passed one) holds `size` and
+// `outcome`: the least a call may fill.
+template <typename T>
+bool Fits(const T* to) {
+  return to == nullptr || to->size >= offsetof(T, outcome) + sizeof to->outcome;
+}
+
 // Copies the part of `full` that lies within the size the caller declared in
-// `to`, past that size itself, which stays the caller's: a program built
-// with an older, smaller struct gets what it knows of. Nothing when the
-// caller passed none.
+// `to`, past that size itself, and writes back how much that was: a program
+// built with an older, smaller struct gets what it knows of, one built with
+// a newer one learns what was left alone. Nothing when the caller passed
+// none, or one that does not Fit.
 template <typename T>
 void Give(T* to, const T& full) {
-  if (to == nullptr || to->size <= sizeof to->size) {
+  if (to == nullptr || !Fits(to)) {
     return;
   }
-  const std::size_t n = (to->size < sizeof(T) ? to->size : sizeof(T)) - sizeof to->size;
+  const std::size_t filled = to->size < sizeof(T) ? to->size : sizeof(T);
   std::memcpy(reinterpret_cast<unsigned char*>(to) + sizeof to->size,
-              reinterpret_cast<const unsigned char*>(&full) + sizeof to->size, n);
+              reinterpret_cast<const unsigned char*>(&full) + sizeof to->size,
+              filled - sizeof to->size);
+  to->size = filled;
 }
 
 // Fills the caller's report (when there is one) with `code`, the errno of a
@@ -35,6 +46,9 @@ int Report(zavevuv_report* to, int code, const Result* result);
 // outcome: no exception leaves the library.
 template <typename Call>
 int Run(zavevuv_report* report, Call call) {
+  if (!Fits(report)) {
+    return ZAVEVUV_INVALID;
+  }
   errno = 0;
   try {
     const Result result = call();

@@ -139,6 +139,15 @@ static void test_descriptors(void) {
   EXPECT(zavevuv_repair_fd(ro, &r) == ZAVEVUV_CANNOT_OPEN && r.error == EBADF, "read-only %d %d",
          r.outcome, r.error);
   close(ro);
+  /* pwrite on O_APPEND appends: such a descriptor is refused, and the file
+   * left as it was, but checked. */
+  const int ap = open(path, O_RDWR | O_APPEND);
+  EXPECT(zavevuv_repair_fd(ap, &r) == ZAVEVUV_CANNOT_OPEN && r.error == EINVAL, "O_APPEND %d %d",
+         r.outcome, r.error);
+  EXPECT(zavevuv_check_fd(ap, &r) == ZAVEVUV_FIXED && r.write_error == EINVAL, "check O_APPEND");
+  struct stat st;
+  EXPECT(fstat(ap, &st) == 0 && st.st_size == 4044, "O_APPEND: %lld bytes", (long long)st.st_size);
+  close(ap);
   const int op = open(path, O_PATH);
   EXPECT(zavevuv_check_fd(op, &r) == ZAVEVUV_CANNOT_OPEN && r.error == EBADF, "O_PATH %d %d",
          r.outcome, r.error);
@@ -223,33 +232,27 @@ static void test_decide(void) {
   EXPECT(zavevuv_decide(NULL, 5, 0, NULL, NULL, &p, NULL) == ZAVEVUV_INVALID, "null head");
 }
 
-/* A caller built against an older, smaller report: nothing past its end is
- * written; a size of 0 means no report. */
-struct report_v0 {
-  size_t size;
-  int outcome;
-  int error;
-  uint64_t data_chunk;
-};
-
-static void test_old_report(void) {
+/* A caller built against the 1.3 report, one newer than ours, and one that
+ * holds no outcome: each gets what its size holds, and learns how much. */
+static void test_report_sizes(void) {
   make_wav(at("old"), 0, 4000, 0);
   union {
     struct zavevuv_report r;
-    unsigned char bytes[sizeof(struct zavevuv_report)];
+    unsigned char bytes[sizeof(struct zavevuv_report) + 16];
   } u;
-  memset(&u, 0xAA, sizeof u);
-  u.r.size = sizeof(struct report_v0);
-  EXPECT(zavevuv_check(at("old"), &u.r) == ZAVEVUV_FIXED, "check");
-  const struct report_v0 *old = (const struct report_v0 *)&u;
-  EXPECT(old->outcome == ZAVEVUV_FIXED && old->data_chunk == 36, "the old fields");
-  for (size_t i = sizeof(struct report_v0); i < sizeof u; i++)
-    EXPECT(u.bytes[i] == 0xAA, "byte %zu past the old struct written", i);
-  memset(&u, 0xAA, sizeof u);
-  u.r.size = 0;
-  zavevuv_check(at("old"), &u.r);
-  for (size_t i = sizeof u.r.size; i < sizeof u; i++)
-    EXPECT(u.bytes[i] == 0xAA, "size 0: byte %zu written", i);
+  const size_t v13 = offsetof(struct zavevuv_report, write_error);
+  const size_t sizes[] = {v13, sizeof u, 0, sizeof(size_t)};
+  const size_t filled[] = {v13, sizeof u.r, 0, sizeof(size_t)};
+  for (int i = 0; i < 4; i++) {
+    memset(&u, 0xAA, sizeof u);
+    u.r.size = sizes[i];
+    const int outcome = zavevuv_check(at("old"), &u.r);
+    EXPECT(outcome == (i < 2 ? ZAVEVUV_FIXED : ZAVEVUV_INVALID) && u.r.size == filled[i],
+           "size %zu: %s, %zu filled", sizes[i], zavevuv_outcome_name(outcome), u.r.size);
+    const size_t end = i < 2 ? filled[i] : sizeof u.r.size;
+    for (size_t b = end; b < sizeof u; b++)
+      EXPECT(u.bytes[b] == 0xAA, "size %zu: byte %zu written", sizes[i], b);
+  }
 }
 
 #ifndef ZAVEVUV_SANITIZED
@@ -282,6 +285,10 @@ static void test_no_memory(void) {}
 
 static void test_names(void) {
   EXPECT(strcmp(zavevuv_version(), ZAVEVUV_VERSION_STRING) == 0, "%s", zavevuv_version());
+  EXPECT(zavevuv_version_number() == ZAVEVUV_VERSION_NUMBER &&
+             ZAVEVUV_VERSION_NUMBER == ZAVEVUV_VERSION_MAJOR * 10000 +
+                                           ZAVEVUV_VERSION_MINOR * 100 + ZAVEVUV_VERSION_PATCH,
+         "%d", zavevuv_version_number());
   EXPECT(strcmp(zavevuv_outcome_name(ZAVEVUV_FIXED), "fixed") == 0, "fixed");
   EXPECT(strcmp(zavevuv_outcome_name(ZAVEVUV_INVALID), "invalid") == 0, "invalid");
   EXPECT(strcmp(zavevuv_outcome_name(-1), "unknown") == 0 &&
@@ -296,7 +303,7 @@ int main(int argc, char **argv) {
   test_check_never_writes();
   test_descriptors();
   test_decide();
-  test_old_report();
+  test_report_sizes();
   test_no_memory();
   test_names();
   printf("%s: %d failure(s)\n", argv[0], failures);

@@ -26,11 +26,20 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/generated/zavevuvConfig.cmake
   ${CMAKE_CURRENT_BINARY_DIR}/generated/zavevuvConfigVersion.cmake
   DESTINATION ${cmake_dir} COMPONENT libzavevuv-dev)
 
-# pkg-config finds the prefix from where the file lies, so the same file
-# serves /usr, /usr/local and a staged install.
-string(REGEX REPLACE "[^/]+" ".." pc_up "${CMAKE_INSTALL_LIBDIR}/pkgconfig")
-configure_file(cmake/zavevuv.pc.in generated/zavevuv.pc @ONLY)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/generated/zavevuv.pc
-  DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT libzavevuv-dev)
+# The pkg-config file names the prefix installed to, known only at install
+# time (cmake --install --prefix, or /usr in a package).
+install(CODE "
+  get_filename_component(prefix \"\${CMAKE_INSTALL_PREFIX}\" ABSOLUTE)
+  set(CMAKE_INSTALL_LIBDIR \"${CMAKE_INSTALL_LIBDIR}\")
+  set(CMAKE_INSTALL_INCLUDEDIR \"${CMAKE_INSTALL_INCLUDEDIR}\")
+  set(PROJECT_VERSION \"${PROJECT_VERSION}\")
+  configure_file(\"${PROJECT_SOURCE_DIR}/cmake/zavevuv.pc.in\"
+    \"${CMAKE_CURRENT_BINARY_DIR}/generated/pc/zavevuv.pc\" @ONLY)
+  file(INSTALL \"${CMAKE_CURRENT_BINARY_DIR}/generated/pc/zavevuv.pc\"
+    DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig\")"
+  COMPONENT libzavevuv-dev)
+# The examples, as Debian ships a library's: under the -dev package's doc.
+install(FILES examples/launch.c examples/launch.py
+  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/libzavevuv-dev/examples COMPONENT libzavevuv-dev)
 
 man_page(zavevuv 3 libzavevuv-dev)

@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: MIT
 # The Debian packages, made by CPack (cpack -G DEB in the build folder): the
-# tool, the shared library and its development files, each with what Debian
+# tool, the shared library, its development files and the Python package,
+# each with what Debian
 # expects beside them: the copyright, a gzipped changelog made from
 # CHANGELOG.md, and binaries without the sections a release does not need.
 set(package zavevuv-32uvo)  # Debian package names take no underscore
@@ -35,7 +36,7 @@ gzip_generated(changelog changelog)
 set(changelog_gz ${CMAKE_CURRENT_BINARY_DIR}/generated/changelog.gz)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/CHANGELOG.md)
 
-foreach(component tool ${lib_package} libzavevuv-dev)
+foreach(component tool ${lib_package} libzavevuv-dev python3-zavevuv)
   set(name ${component})
   if(component STREQUAL "tool")
     set(name ${package})
@@ -94,15 +95,25 @@ set(CPACK_DEBIAN_LIBZAVEVUV-DEV_DESCRIPTION
 ${library_text}
 .
 This package holds the C header, the static library, the pkg-config file,
-the CMake package and the zavevuv(3) manual page.")
+the CMake package, the zavevuv(3) manual page and examples in C and Python.")
+set(CPACK_DEBIAN_PYTHON3-ZAVEVUV_DESCRIPTION
+  "Python interface to libzavevuv, to check and repair WAV file headers
+${library_text}
+.
+This package holds the zavevuv module for Python 3: check() and repair()
+take a path or an open file and return a report.")
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL tool ${lib_package} libzavevuv-dev)
+set(CPACK_COMPONENTS_ALL tool ${lib_package} libzavevuv-dev python3-zavevuv)
 set(CPACK_DEBIAN_TOOL_PACKAGE_NAME ${package})
 set(CPACK_DEBIAN_${LIB}_PACKAGE_NAME ${lib_package})
 set(CPACK_DEBIAN_LIBZAVEVUV-DEV_PACKAGE_NAME libzavevuv-dev)
 set(CPACK_DEBIAN_${LIB}_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_LIBZAVEVUV-DEV_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_LIBZAVEVUV-DEV_PACKAGE_DEPENDS "${lib_package} (= ${PROJECT_VERSION})")
+set(CPACK_DEBIAN_PYTHON3-ZAVEVUV_PACKAGE_NAME python3-zavevuv)
+set(CPACK_DEBIAN_PYTHON3-ZAVEVUV_PACKAGE_SECTION python)
+set(CPACK_DEBIAN_PYTHON3-ZAVEVUV_PACKAGE_ARCHITECTURE all)
+set(CPACK_DEBIAN_PYTHON3-ZAVEVUV_PACKAGE_DEPENDS "python3:any, ${lib_package} (>= ${PROJECT_VERSION})")
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 # ldconfig runs from dpkg's trigger; the symbols file says in which version
 # each function came, for the dependencies of the programs that link it.
@@ -110,9 +121,15 @@ configure_file(cmake/symbols.in generated/symbols @ONLY)
 set(CPACK_DEBIAN_${LIB}_PACKAGE_CONTROL_EXTRA
   ${PROJECT_SOURCE_DIR}/cmake/triggers ${CMAKE_CURRENT_BINARY_DIR}/generated/symbols)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+# Multi-Arch and the trigger alone running ldconfig, which CPack cannot say.
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/deb_fields.cmake)
 set(CPACK_GENERATOR DEB)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+# Staged through DESTDIR, so that what is written at install time (the
+# pkg-config file, the Python package's folder) sees the prefix /usr.
+set(CPACK_SET_DESTDIR ON)
+set(CPACK_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${maintainer})
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)

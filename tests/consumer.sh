@@ -1,7 +1,7 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
 # The library as its users meet it: installed to a folder of its own, found
-# by pkg-config and by find_package, and loaded by Python's ctypes.
+# by pkg-config and by find_package, and imported from Python as pip installs it.
 #   consumer.sh BUILD_DIR SOURCE_DIR
 set -eu
 build=$1 source=$2
@@ -50,9 +50,11 @@ if ldd "$work/consumer/launch_static" | grep -q libzavevuv; then
   echo "FAIL: the static build loads libzavevuv.so"; exit 1
 fi
 
-echo "== Python's ctypes repairs a crashed take, and wave reads every frame"
+echo "== pip installs the Python package offline; it repairs a crashed take, and wave reads every frame"
+python3 -m pip install -q --no-index --target "$work/pip" "$source/python" 2>/dev/null ||
+  { echo "FAIL: pip install ./python"; exit 1; }
 take "$work/py.wav"
-ZAVEVUV_LIBRARY="$lib" python3 "$source/examples/launch.py" "$work/py.wav"
+LD_LIBRARY_PATH="$libdir" PYTHONPATH="$work/pip" python3 "$source/examples/launch.py" "$work/py.wav"
 python3 -c '
 import sys, wave
 with wave.open(sys.argv[1]) as w:

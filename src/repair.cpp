@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <memory>
 
@@ -213,8 +214,8 @@ void Record(Result& result, const Plan& plan) {
 Result OnPath(const char* path, Mode mode) {
   Result result;
   // A second look follows only a cut-off shift taken back; it ends the job.
-  const auto bytes = std::make_unique_for_overwrite<unsigned char[]>(kHeadBytes);
-  const Buffer buffer(bytes.get(), kHeadBytes);
+  const auto bytes = std::make_unique_for_overwrite<std::array<unsigned char, kHeadBytes>>();
+  const Buffer buffer(*bytes);
   std::optional<Outcome> outcome = OnPathOnce(path, mode, buffer, result);
   if (!outcome) {
     outcome = OnPathOnce(path, mode, buffer, result).value_or(Outcome::TooLarge);
@@ -239,8 +240,8 @@ Result OnDescriptor(int fd, Mode mode) {
     errno = !S_ISREG(st.st_mode) ? EINVAL : mode == Mode::Repair ? result.writeError : EBADF;
     return result;
   }
-  const auto bytes = std::make_unique_for_overwrite<unsigned char[]>(kHeadBytes);
-  const Buffer buffer(bytes.get(), kHeadBytes);
+  const auto bytes = std::make_unique_for_overwrite<std::array<unsigned char, kHeadBytes>>();
+  const Buffer buffer(*bytes);
   if (mode == Mode::Check) {
     const Look look = LookAt(fd, static_cast<std::uint64_t>(st.st_size), buffer);
     Record(result, look.plan);

@@ -235,9 +235,16 @@ Result OnDescriptor(int fd, Mode mode) {
   const int access = flags & O_ACCMODE;
   // On Linux a pwrite to an O_APPEND descriptor appends, whatever its offset.
   result.writeError = access != O_RDWR ? EBADF : (flags & O_APPEND) != 0 ? EINVAL : 0;
-  if (!S_ISREG(st.st_mode) || (flags & O_PATH) != 0 || access == O_WRONLY ||
-      (mode == Mode::Repair && result.writeError != 0)) {
-    errno = !S_ISREG(st.st_mode) ? EINVAL : mode == Mode::Repair ? result.writeError : EBADF;
+  if (!S_ISREG(st.st_mode)) {
+    errno = EINVAL;
+    return result;
+  }
+  if ((flags & O_PATH) != 0 || access == O_WRONLY) {
+    errno = EBADF;
+    return result;
+  }
+  if (mode == Mode::Repair && result.writeError != 0) {
+    errno = result.writeError;
     return result;
   }
   const auto bytes = std::make_unique_for_overwrite<std::array<unsigned char, kHeadBytes>>();

@@ -57,6 +57,7 @@ function(strip_notes file component)
     COMMAND_ERROR_IS_FATAL ANY)" COMPONENT ${component})
 endfunction()
 strip_notes(${CMAKE_INSTALL_BINDIR}/zavevuv_32uvo tool)
+strip_notes(${CMAKE_INSTALL_BINDIR}/zavevuv tool)
 strip_notes(${CMAKE_INSTALL_LIBDIR}/$<TARGET_FILE_NAME:zavevuv_shared> ${lib_package})
 # The static library without its debugging sections, as Debian ships them.
 install(CODE "execute_process(COMMAND ${CMAKE_STRIP} --strip-debug --enable-deterministic-archives
@@ -78,7 +79,12 @@ compares each size field with what the file really holds, and rewrites only
 the wrong fields in place, at the same small cost whatever the file's size.
 A recording past 4 GiB whose writer reserved room is upgraded to RF64 in
 place. Valid files, including those with chunks after the audio or tags
-appended, and files that are not WAVE files are left alone.")
+appended, and files that are not WAVE files are left alone.
+.
+The zavevuv command does the same for many files at once, in the manner of
+the GNU tools: it checks without writing (-n), walks folders (-r), takes
+NUL-terminated names (--files0-from), prints JSON Lines (--json) and tells
+by its exit status whether every file is correct.")
 set(library_text
   "libzavevuv repairs WAV files whose header states a wrong length for the
 sample data, as crashed recorders leave them. It checks a file, by path or

@@ -18,7 +18,7 @@ import os
 from dataclasses import dataclass
 from typing import Optional, Protocol, Union
 
-__all__ = ["Outcome", "Report", "check", "repair", "__version__"]
+__all__ = ["Outcome", "Kind", "Report", "check", "repair", "__version__"]
 
 SONAME = "libzavevuv.so.1"
 _UNKNOWN = 2**64 - 1
@@ -40,6 +40,15 @@ class Outcome(enum.IntEnum):
     INVALID = 10
 
 
+class Kind(enum.IntEnum):
+    """What a file's first bytes are."""
+
+    UNKNOWN = 0  # not read
+    NOT_WAVE = 1
+    RIFF = 2
+    RF64 = 3  # RF64 or BW64, before any repair
+
+
 @dataclass(frozen=True)
 class Report:
     """What a call found; None where the library does not know."""
@@ -54,6 +63,9 @@ class Report:
     rf64: bool  # became RF64 (a check: would)
     insert: bool  # an insert would make it RF64
     write_error: int  # errno a repair's open for writing met or would meet
+    kind: Kind  # what the file's first bytes are
+    sample_rate: Optional[int]  # frames a second, from the fmt chunk
+    stated_frames: Optional[int]  # the samples stated_bytes hold, where the format tells
 
 
 class _Report(ctypes.Structure):
@@ -69,6 +81,9 @@ class _Report(ctypes.Structure):
         ("rf64", ctypes.c_int),
         ("insert", ctypes.c_int),
         ("write_error", ctypes.c_int),
+        ("kind", ctypes.c_int),
+        ("sample_rate", ctypes.c_uint32),
+        ("stated_frames", ctypes.c_uint64),
     ]
 
 
@@ -117,7 +132,8 @@ def _call(name: str, file: File) -> Report:
     known = lambda n: None if n == _UNKNOWN else n  # noqa: E731
     return Report(Outcome(raw.outcome), raw.error, known(raw.data_chunk), raw.audio_bytes,
                   known(raw.frames), raw.stated_bytes, raw.fields, bool(raw.rf64),
-                  bool(raw.insert), raw.write_error)
+                  bool(raw.insert), raw.write_error, Kind(raw.kind), raw.sample_rate or None,
+                  known(raw.stated_frames))
 
 
 def check(file: File) -> Report:

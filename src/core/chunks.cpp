@@ -10,6 +10,7 @@ namespace zavevuv {
 namespace {
 
 constexpr std::uint64_t kFmtFormat = 0;        // fmt body + 0: the format tag, 16 bits
+constexpr std::uint64_t kFmtRate = 4;          // fmt body + 4: frames a second, 32 bits
 constexpr std::uint64_t kFmtBlockAlign = 12;   // fmt body + 12: bytes per block, 16 bits
 constexpr std::uint64_t kFmtBody = 16;         // the smallest fmt body
 constexpr std::uint64_t kFmtPerBlock = 18;     // fmt body + 18: ADPCM samples per block, 16 bits
@@ -34,6 +35,7 @@ void ReadFormat(const FileBytes& file, std::uint64_t body, std::uint64_t size, L
     return;
   }
   layout.format = Field2(file, body + kFmtFormat);
+  layout.sampleRate = static_cast<std::uint64_t>(Assem4(file.Head<4>(body + kFmtRate)));
   layout.blockAlign = Field2(file, body + kFmtBlockAlign);
   if (size >= kFmtPerBlock + 2 && file.InHead(body + kFmtPerBlock, 2)) {
     layout.perBlock = Field2(file, body + kFmtPerBlock);

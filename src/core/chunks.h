@@ -20,6 +20,7 @@ struct Layout {
   bool roomFor64 = false;    // that chunk is ds64 or JUNK (or cut between them), 28 bytes or more
   std::uint64_t format = 0;  // from the fmt chunk passed, if any; 0xFFFE << 16 | the
                              // format tag of an extensible one
+  std::uint64_t sampleRate = 0;
   std::uint64_t blockAlign = 0;
   std::uint64_t perBlock = 0;           // ADPCM samples per block
   std::optional<std::uint64_t> factAt;  // the fact chunk's sample count

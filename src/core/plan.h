@@ -34,12 +34,19 @@ enum class Insert {
            // block goes there before the fields (Fixed)
 };
 
+// What the first bytes are: not read, no WAVE file, RIFF, or RF64 or BW64
+// (an id cut off on its way from RIFF to RF64 included).
+enum class HeaderKind { Unknown, NotWave, Riff, Wide };
+
 // What a look learned of the file, for callers that report it.
 struct Found {
-  std::optional<std::uint64_t> dataChunk;  // where "data" starts
-  std::uint64_t stated = 0;                // the data size the header stated
-  std::uint64_t audio = 0;                 // the audio's true bytes
-  std::optional<std::uint64_t> frames;     // the sample count, where the format tells
+  std::optional<std::uint64_t> dataChunk;     // where "data" starts
+  std::uint64_t stated = 0;                   // the data size the header stated
+  std::uint64_t audio = 0;                    // the audio's true bytes
+  std::optional<std::uint64_t> frames;        // the sample count, where the format tells
+  std::optional<std::uint64_t> statedFrames;  // the samples the stated size holds, so too
+  std::uint64_t sampleRate = 0;               // from the fmt chunk; 0 when none was read
+  HeaderKind kind = HeaderKind::Unknown;
 };
 
 // The outcome for one file and, for Fixed and ToEnd only, the fields that

@@ -197,9 +197,8 @@ std::optional<std::uint64_t> KeepCountsTrue(FileBytes& file, const Facts& facts,
   return count;
 }
 
-}  // namespace
-
-Plan PlanSizes(std::span<const unsigned char> head, std::uint64_t length, const ReadMore& more) {
+// The plan for a file that may start like a WAVE file.
+Plan SizesOf(std::span<const unsigned char> head, std::uint64_t length, const ReadMore& more) {
   FileBytes file(head, length, more);
   auto examined = Examine(file, FormOf(head));
   if (const Outcome* outcome = std::get_if<Outcome>(&examined)) {
@@ -232,7 +231,25 @@ Plan PlanSizes(std::span<const unsigned char> head, std::uint64_t length, const 
   Plan plan = pastRiff     ? PlanPastRiff(file, facts, *audio, count, std::move(changes))
               : facts.wide ? PlanWide(file, facts, *audio, riff, std::move(changes))
                            : PlanRiff(file, facts, *audio, riff, std::move(changes));
-  plan.found = Found{facts.h, stated.empty() ? 0 : stated.front(), data, count};  // ds64's 0
+  const std::uint64_t said = stated.empty() ? 0 : stated.front();  // ds64's 0
+  const std::optional<CountRule> saidRule = CountRuleFor(facts.layout, said);
+  plan.found = Found{.dataChunk = facts.h,
+                     .stated = said,
+                     .audio = data,
+                     .frames = count,
+                     .statedFrames = saidRule ? std::optional(saidRule->want) : std::nullopt,
+                     .sampleRate = facts.layout.sampleRate};
+  return plan;
+}
+
+}  // namespace
+
+Plan PlanSizes(std::span<const unsigned char> head, std::uint64_t length, const ReadMore& more) {
+  Plan plan = SizesOf(head, length, more);
+  const Form form = FormOf(head);
+  plan.found.kind = form == Form::None   ? HeaderKind::NotWave
+                    : form == Form::Riff ? HeaderKind::Riff
+                                         : HeaderKind::Wide;
   return plan;
 }
 

@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: MIT
 // The C interface's outcome codes for the outcomes, both ways, from one
-// table.
+// table, and its codes for what a file's first bytes are.
 #pragma once
 
 #include <array>
 #include <utility>
 
 #include "outcome.h"
+#include "plan.h"
 #include "zavevuv.h"
 
 namespace zavevuv {
@@ -41,6 +42,21 @@ constexpr Outcome OutcomeOf(int code) {
     }
   }
   return code == ZAVEVUV_INVALID ? Outcome::CannotOpen : Outcome::ReadFailed;
+}
+
+// The report's code for what a file's first bytes are.
+constexpr int KindCode(HeaderKind kind) {
+  switch (kind) {
+    case HeaderKind::NotWave:
+      return ZAVEVUV_KIND_NOT_WAVE;
+    case HeaderKind::Riff:
+      return ZAVEVUV_KIND_RIFF;
+    case HeaderKind::Wide:
+      return ZAVEVUV_KIND_RF64;
+    case HeaderKind::Unknown:
+      break;
+  }
+  return ZAVEVUV_KIND_UNKNOWN;
 }
 
 }  // namespace zavevuv

@@ -2,6 +2,7 @@
 #include "report.h"
 
 #include <cerrno>
+#include <cstdint>
 
 namespace zavevuv {
 
@@ -14,6 +15,7 @@ int Report(zavevuv_report* to, int code, const Result* result) {
   full.error = code == ZAVEVUV_INVALID ? EINVAL : failed ? errno : 0;
   full.data_chunk = ZAVEVUV_UNKNOWN;
   full.frames = ZAVEVUV_UNKNOWN;
+  full.stated_frames = ZAVEVUV_UNKNOWN;
   if (result != nullptr) {
     full.data_chunk = result->found.dataChunk.value_or(ZAVEVUV_UNKNOWN);
     full.audio_bytes = result->found.audio;
@@ -23,6 +25,9 @@ int Report(zavevuv_report* to, int code, const Result* result) {
     full.rf64 = result->rf64 ? 1 : 0;
     full.insert = result->insert ? 1 : 0;
     full.write_error = result->writeError;
+    full.kind = KindCode(result->found.kind);
+    full.sample_rate = static_cast<std::uint32_t>(result->found.sampleRate);
+    full.stated_frames = result->found.statedFrames.value_or(ZAVEVUV_UNKNOWN);
   }
   Give(to, full);
   return code;

@@ -1,0 +1,161 @@
+// SPDX-License-Identifier: MIT
+// One file's report as a JSON object. Strings are UTF-8; a path's bytes that
+// are not valid UTF-8 are each written as the lone surrogate U+DC00 + byte
+// (\udc80 to \udcff), as Python's "surrogateescape" decodes them, so that
+// os.fsencode gives the name back byte for byte.
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+#include "lines.h"
+
+namespace zavevuv::cli {
+namespace {
+
+constexpr std::array<std::pair<int, const char*>, 28> kErrnoNames{{
+    {EPERM, "EPERM"},
+    {ENOENT, "ENOENT"},
+    {EINTR, "EINTR"},
+    {EIO, "EIO"},
+    {ENXIO, "ENXIO"},
+    {EBADF, "EBADF"},
+    {EAGAIN, "EAGAIN"},
+    {ENOMEM, "ENOMEM"},
+    {EACCES, "EACCES"},
+    {EFAULT, "EFAULT"},
+    {EBUSY, "EBUSY"},
+    {ENODEV, "ENODEV"},
+    {ENOTDIR, "ENOTDIR"},
+    {EISDIR, "EISDIR"},
+    {EINVAL, "EINVAL"},
+    {ENFILE, "ENFILE"},
+    {EMFILE, "EMFILE"},
+    {ETXTBSY, "ETXTBSY"},
+    {EFBIG, "EFBIG"},
+    {ENOSPC, "ENOSPC"},
+    {EROFS, "EROFS"},
+    {ELOOP, "ELOOP"},
+    {ENOLCK, "ENOLCK"},
+    {EDQUOT, "EDQUOT"},
+    {ESTALE, "ESTALE"},
+    {EOVERFLOW, "EOVERFLOW"},
+    {ENAMETOOLONG, "ENAMETOOLONG"},
+    {EOPNOTSUPP, "EOPNOTSUPP"},
+}};
+
+void Hex4(std::string& out, unsigned code) {
+  std::array<char, 7> escape{};
+  std::snprintf(escape.data(), escape.size(), "\\u%04x", code);
+  out += escape.data();
+}
+
+// The length of the valid UTF-8 sequence at s[i], or 0: no overlong forms,
+// no surrogates, nothing past U+10FFFF.
+std::size_t Utf8At(const std::string& s, std::size_t i) {
+  const auto at = [&](std::size_t k) {
+    return i + k < s.size() ? static_cast<unsigned char>(s[i + k]) : 0U;
+  };
+  const unsigned b0 = at(0);
+  const auto tail = [&](std::size_t k, unsigned low, unsigned high) {
+    return at(k) >= low && at(k) <= high;
+  };
+  if (b0 < 0x80) {
+    return 1;
+  }
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    return tail(1, 0x80, 0xBF) ? 2 : 0;
+  }
+  if (b0 >= 0xE0 && b0 <= 0xEF) {
+    const unsigned low = b0 == 0xE0 ? 0xA0 : 0x80;   // no overlong form
+    const unsigned high = b0 == 0xED ? 0x9F : 0xBF;  // no surrogate
+    return tail(1, low, high) && tail(2, 0x80, 0xBF) ? 3 : 0;
+  }
+  if (b0 >= 0xF0 && b0 <= 0xF4) {
+    const unsigned low = b0 == 0xF0 ? 0x90 : 0x80;   // no overlong form
+    const unsigned high = b0 == 0xF4 ? 0x8F : 0xBF;  // nothing past U+10FFFF
+    return tail(1, low, high) && tail(2, 0x80, 0xBF) && tail(3, 0x80, 0xBF) ? 4 : 0;
+  }
+  return 0;
+}
+
+std::string Quoted(const std::string& s) {
+  std::string out = "\"";
+  for (std::size_t i = 0; i < s.size();) {
+    const auto byte = static_cast<unsigned char>(s[i]);
+    const std::size_t n = Utf8At(s, i);
+    if (n == 0) {
+      Hex4(out, 0xDC00 + byte);
+    } else if (byte == '"' || byte == '\\') {
+      out += '\\';
+      out += s[i];
+    } else if (byte == '\n') {
+      out += "\\n";
+    } else if (byte < 0x20) {
+      Hex4(out, byte);
+    } else {
+      out.append(s, i, n);
+    }
+    i += n != 0 ? n : 1;
+  }
+  return out + '"';
+}
+
+std::string Count(std::uint64_t n) { return n == ZAVEVUV_UNKNOWN ? "null" : std::to_string(n); }
+
+std::string Seconds(std::uint64_t frames, std::uint32_t rate) {
+  if (frames == ZAVEVUV_UNKNOWN || rate == 0) {
+    return "null";
+  }
+  std::array<char, 32> text{};
+  std::snprintf(text.data(), text.size(), "%.6f", static_cast<double>(frames) / rate);
+  return text.data();
+}
+
+std::string Error(int error) {
+  if (error == 0) {
+    return "null";
+  }
+  std::string name = "E" + std::to_string(error);
+  for (const auto& [code, known] : kErrnoNames) {
+    if (code == error) {
+      name = known;
+    }
+  }
+  return R"({"errno":")" + name + R"(","message":)" + Quoted(std::strerror(error)) + "}";
+}
+
+const char* Kind(int kind) {
+  switch (kind) {
+    case ZAVEVUV_KIND_NOT_WAVE:
+      return R"("not-wave")";
+    case ZAVEVUV_KIND_RIFF:
+      return R"("riff")";
+    case ZAVEVUV_KIND_RF64:
+      return R"("rf64")";
+    default:
+      return "null";
+  }
+}
+
+const char* Bool(bool value) { return value ? "true" : "false"; }
+
+}  // namespace
+
+std::string JsonLine(const std::string& path, const zavevuv_report& r, bool check) {
+  return R"({"path":)" + Quoted(path) + R"(,"outcome":")" + zavevuv_outcome_name(r.outcome) +
+         R"(","check":)" + Bool(check) + R"(,"kind":)" + Kind(r.kind) + R"(,"error":)" +
+         Error(r.error) + R"(,"write_error":)" + Error(r.write_error) + R"(,"fields":)" +
+         std::to_string(r.fields) + R"(,"data_chunk":)" + Count(r.data_chunk) +
+         R"(,"stated_bytes":)" + std::to_string(r.stated_bytes) + R"(,"audio_bytes":)" +
+         std::to_string(r.audio_bytes) + R"(,"stated_frames":)" + Count(r.stated_frames) +
+         R"(,"frames":)" + Count(r.frames) + R"(,"sample_rate":)" +
+         (r.sample_rate != 0 ? std::to_string(r.sample_rate) : "null") + R"(,"stated_seconds":)" +
+         Seconds(r.stated_frames, r.sample_rate) + R"(,"seconds":)" +
+         Seconds(r.frames, r.sample_rate) + R"(,"rf64":)" +
+         Bool(r.kind == ZAVEVUV_KIND_RF64 || r.rf64 != 0) + R"(,"insert":)" + Bool(r.insert != 0) +
+         "}\n";
+}
+
+}  // namespace zavevuv::cli

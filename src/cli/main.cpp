@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: MIT
+// zavevuv: checks and repairs the size fields of many WAVE files at once.
+//   zavevuv [OPTION]... FILE...
+#include "hold.h"
+#include "output.h"
+#include "run.h"
+
+int main(int argc, char* argv[]) {
+  using namespace zavevuv::cli;
+  zavevuv::GuardStandardDescriptors();
+  zavevuv::HoldLeaseBreaksForTheRun();  // one thread: a lease break never ends the run
+  Options options;
+  switch (Parse(argc, argv, options)) {
+    case Request::Help:
+      PrintHelp();
+      return zavevuv::OutputLost() ? 2 : 0;
+    case Request::Version:
+      PrintVersion();
+      return zavevuv::OutputLost() ? 2 : 0;
+    case Request::Usage:
+      return 2;
+    case Request::Run:
+      break;
+  }
+  CatchStops();
+  Run run(options);
+  if (options.files0 != nullptr) {
+    VisitList(options.files0, options.recursive, run);
+  }
+  for (const char* operand : options.operands) {
+    if (run.Stopping()) {
+      break;
+    }
+    Visit(operand, options.recursive, run);
+  }
+  return run.Finish();
+}

@@ -1,0 +1,116 @@
+// SPDX-License-Identifier: MIT
+#include "options.h"
+
+#include <getopt.h>
+#include <unistd.h>
+
+#include <array>
+#include <string>
+
+#include "fd.h"
+#include "output.h"
+#include "zavevuv.h"
+
+namespace zavevuv::cli {
+namespace {
+
+enum LongOnly { kJson = 256, kFiles0, kHelp, kVersion };
+
+constexpr std::array<option, 9> kLong{{
+    {"check", no_argument, nullptr, 'n'},
+    {"recursive", no_argument, nullptr, 'r'},
+    {"quiet", no_argument, nullptr, 'q'},
+    {"silent", no_argument, nullptr, 'q'},
+    {"json", no_argument, nullptr, kJson},
+    {"files0-from", required_argument, nullptr, kFiles0},
+    {"help", no_argument, nullptr, kHelp},
+    {"version", no_argument, nullptr, kVersion},
+    {nullptr, 0, nullptr, 0},
+}};
+
+Request Wrong(const std::string& why) {
+  static_cast<void>(WriteAll(STDERR_FILENO,
+                             "zavevuv: " + why + "\nTry 'zavevuv --help' for more information.\n"));
+  return Request::Usage;
+}
+
+}  // namespace
+
+Request Parse(int argc, char** argv, Options& options) {
+  ::opterr = 0;  // said here, with the command's name rather than argv[0]
+  for (int c = 0; (c = ::getopt_long(argc, argv, ":nrq", kLong.data(), nullptr)) != -1;) {
+    const std::string given = argv[::optind - 1];
+    switch (c) {
+      case 'n':
+        options.check = true;
+        break;
+      case 'r':
+        options.recursive = true;
+        break;
+      case 'q':
+        options.quiet = true;
+        break;
+      case kJson:
+        options.json = true;
+        break;
+      case kFiles0:
+        options.files0 = ::optarg;
+        break;
+      case kHelp:
+        return Request::Help;
+      case kVersion:
+        return Request::Version;
+      case ':':
+        return Wrong("option '" + given + "' requires an argument");
+      default:
+        return Wrong(::optopt != 0 ? std::string("invalid option -- '") + char(::optopt) + "'"
+                                   : "unrecognized option '" + given + "'");
+    }
+  }
+  for (int i = ::optind; i < argc; ++i) {
+    options.operands.push_back(argv[i]);
+  }
+  if (options.files0 != nullptr && !options.operands.empty()) {
+    return Wrong(std::string("extra operand '") + options.operands.front() +
+                 "'\nfile operands cannot be combined with --files0-from");
+  }
+  if (options.files0 == nullptr && options.operands.empty()) {
+    return Wrong("missing file operand");
+  }
+  return Request::Run;
+}
+
+void PrintHelp() {
+  Say(R"(Usage: zavevuv [OPTION]... FILE...
+  or:  zavevuv [OPTION]... --files0-from=F
+Check the size fields of WAVE files (RIFF, RF64, BW64) against the audio they
+hold, and repair the wrong ones in place.
+
+  -n, --check          look only: say what a repair would do, write nothing
+  -r, --recursive      walk each FILE that is a folder (links are not followed);
+                         files in it that are not WAVE files are skipped
+      --files0-from=F  take the files from F, each name ended by a NUL byte;
+                         F is - for standard input
+  -q, --quiet, --silent  print only the files that need or got a repair, and
+                         the failures
+      --json           print one JSON object per file (JSON Lines)
+      --help           display this help and exit
+      --version        output version information and exit
+
+Exit status is 0 if every WAVE file is correct (after the repair, or with
+--check already), 1 if some file still needs a repair, 2 if trouble.
+
+Full documentation: man zavevuv
+)");
+}
+
+void PrintVersion() {
+  Say(std::string("zavevuv (zavevuv_32uvo) ") + ZAVEVUV_VERSION_STRING + R"(
+Copyright (C) 2026 The zavevuv_32uvo developers.
+License: MIT <https://opensource.org/licenses/MIT>.
+This is free software: you are free to change and redistribute it.
+There is NO WARRANTY, to the extent permitted by law.
+)");
+}
+
+}  // namespace zavevuv::cli

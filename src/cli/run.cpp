@@ -1,0 +1,186 @@
+// SPDX-License-Identifier: MIT
+#include "run.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <csignal>
+
+#include "fd.h"
+#include "lines.h"
+#include "output.h"
+
+namespace zavevuv::cli {
+namespace {
+
+volatile std::sig_atomic_t stopBy = 0;
+
+extern "C" void OnStop(int signal) { stopBy = signal; }
+
+constexpr std::array kStops = {SIGINT, SIGTERM, SIGHUP};
+
+double Since(const timespec& then) {
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<double>(now.tv_sec - then.tv_sec) +
+         static_cast<double>(now.tv_nsec - then.tv_nsec) / 1e9;
+}
+
+// Whether a repair was refused only for want of write access.
+bool Refused(int error) {
+  return error == EACCES || error == EPERM || error == EROFS || error == ETXTBSY;
+}
+
+}  // namespace
+
+void CatchStops() {
+  struct sigaction action {};
+  action.sa_handler = OnStop;  // no SA_RESTART: a read of the list returns
+  sigemptyset(&action.sa_mask);
+  for (const int signal : kStops) {
+    struct sigaction old {};
+    // A signal ignored when we were started stays ignored, as for nohup.
+    if (::sigaction(signal, nullptr, &old) == 0 && old.sa_handler != SIG_IGN) {
+      ::sigaction(signal, &action, nullptr);
+    }
+  }
+}
+
+Run::Run(const Options& options) : options_(options), terminal_(::isatty(STDERR_FILENO) == 1) {
+  ::clock_gettime(CLOCK_MONOTONIC, &start_);
+}
+
+bool Run::Stopping() const { return stopBy != 0; }
+
+zavevuv_report Run::Look(const std::string& path) const {
+  zavevuv_report report{};
+  report.size = sizeof report;
+  if (options_.check) {
+    zavevuv_check(path.c_str(), &report);
+    return report;
+  }
+  zavevuv_repair(path.c_str(), &report);
+  if (report.outcome == ZAVEVUV_CANNOT_OPEN && Refused(report.error)) {
+    // A file we may only read needs no write to be correct, or not WAVE.
+    zavevuv_report look{};
+    look.size = sizeof look;
+    zavevuv_check(path.c_str(), &look);
+    if (NeedsWrite(look)) {
+      look.outcome = ZAVEVUV_CANNOT_OPEN;
+      look.error = look.write_error != 0 ? look.write_error : report.error;
+    }
+    return look;
+  }
+  return report;
+}
+
+void Run::File(const std::string& path, bool named) {
+  const zavevuv_report report = Look(path);
+  const Verdict verdict = Judge(report, options_.check);
+  if (verdict == Verdict::NotWave && !named) {
+    Count(verdict);  // in a walk, skipped silently
+    Progress();
+    return;
+  }
+  Count(verdict);
+  const bool failed = verdict == Verdict::Failed;
+  const bool quiet = options_.quiet && (verdict == Verdict::Correct || verdict == Verdict::NotWave);
+  if (!quiet) {
+    if (options_.json) {
+      Tell(JsonLine(path, report, options_.check), false);
+    }
+    if (!options_.json || failed) {
+      Tell(TextLine(path, report, options_.check, options_.recursive), failed);
+    }
+  }
+  Progress();
+}
+
+void Run::Trouble(const std::string& path, const char* reason, int error) {
+  Count(Verdict::Failed);
+  if (options_.json) {
+    zavevuv_report report{};
+    report.outcome = error != 0 ? ZAVEVUV_CANNOT_OPEN : ZAVEVUV_INVALID;
+    report.error = error;
+    report.data_chunk = report.frames = report.stated_frames = ZAVEVUV_UNKNOWN;
+    Tell(JsonLine(path, report, options_.check), false);
+  }
+  Tell(Diagnostic(path, reason, error), true);
+}
+
+void Run::Count(Verdict verdict) {
+  ++files_;
+  switch (verdict) {
+    case Verdict::Correct:
+      ++correct_;
+      break;
+    case Verdict::Repaired:
+    case Verdict::NeedsRepair:
+      ++repaired_;
+      break;
+    case Verdict::Unfixable:
+      ++unfixable_;
+      break;
+    case Verdict::NotWave:
+      ++notWave_;
+      break;
+    case Verdict::Failed:
+      ++failed_;
+      break;
+  }
+  status_ = std::max(status_, StatusOf(verdict));
+}
+
+void Run::Tell(const std::string& line, bool diagnostic) {
+  Erase();
+  if (diagnostic) {
+    static_cast<void>(WriteAll(STDERR_FILENO, line));
+  } else {
+    Say(line);
+  }
+}
+
+// One line on the terminal once the run has taken a second, redrawn at most
+// ten times a second.
+void Run::Progress() {
+  if (!terminal_ || Since(start_) < 1 || (shown_ && Since(drawn_) < 0.1)) {
+    return;
+  }
+  ::clock_gettime(CLOCK_MONOTONIC, &drawn_);
+  const std::string line = "\rzavevuv: " + Grouped(files_) + " files, " + Grouped(repaired_) +
+                           (options_.check ? " to fix, " : " fixed, ") + Grouped(failed_) +
+                           " failed\033[K";
+  static_cast<void>(WriteAll(STDERR_FILENO, line));
+  shown_ = true;
+}
+
+void Run::Erase() {
+  if (shown_) {
+    static_cast<void>(WriteAll(STDERR_FILENO, "\r\033[K"));
+    shown_ = false;
+  }
+}
+
+int Run::Finish() {
+  Erase();
+  if (files_ > 1 && !options_.quiet) {
+    std::string line =
+        "zavevuv: " + Grouped(files_) + " files: " + Grouped(correct_) + " correct, " +
+        Grouped(repaired_) + (options_.check ? " to fix, " : " fixed, ") + Grouped(unfixable_) +
+        " not fixable, " + Grouped(notWave_) + " not WAVE, " + Grouped(failed_) + " failed";
+    if (skipped_ != 0) {
+      line += "; " + Grouped(skipped_) + " skipped (links, special files)";
+    }
+    static_cast<void>(WriteAll(STDERR_FILENO, line + "\n"));
+  }
+  if (stopBy != 0) {
+    const int signal = stopBy;
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+  }
+  return OutputLost() ? 2 : status_;
+}
+
+}  // namespace zavevuv::cli

@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: MIT
+// One run of the zavevuv command: each file checked or repaired through the
+// library, its line said, the counts kept, the progress shown on a terminal.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+#include "lines.h"
+#include "options.h"
+#include "tree.h"
+
+namespace zavevuv::cli {
+
+// SIGINT, SIGTERM and SIGHUP end the run after the file in hand, which is
+// never left half repaired (the summary is still said), then end the process
+// as the signal would have.
+void CatchStops();
+
+class Run final : public Sink {
+ public:
+  explicit Run(const Options& options);
+  void File(const std::string& path, bool named) override;
+  void Skipped() override { ++skipped_; }
+  void Trouble(const std::string& path, const char* reason, int error) override;
+  [[nodiscard]] bool Stopping() const override;
+  // Erases the progress line, says the summary; the exit status.
+  int Finish();
+
+ private:
+  [[nodiscard]] zavevuv_report Look(const std::string& path) const;
+  void Count(Verdict verdict);
+  void Tell(const std::string& line, bool diagnostic);
+  void Progress();
+  void Erase();
+
+  const Options& options_;
+  std::uint64_t files_ = 0, correct_ = 0, repaired_ = 0, unfixable_ = 0, notWave_ = 0, failed_ = 0,
+                skipped_ = 0;
+  int status_ = 0;
+  bool terminal_ = false;  // standard error is one: progress may be shown
+  bool shown_ = false;     // a progress line is on it
+  timespec start_{}, drawn_{};
+};
+
+}  // namespace zavevuv::cli

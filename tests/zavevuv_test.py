@@ -1,0 +1,185 @@
+#!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
+"""The zavevuv command, run as a user runs it: exact output and status.
+    zavevuv_test.py ZAVEVUV VERSION table    every option, operand and status, and --json
+                                             against the library's own report
+    zavevuv_test.py ZAVEVUV VERSION memory   a walk of 100,000 files under a memory limit"""
+import ctypes, json, os, struct, subprocess, sys, tempfile
+
+SANITIZED = os.environ.get("ZAVEVUV_SANITIZED") == "1"  # a sanitized library loads in no plain Python
+if not SANITIZED:
+    import zavevuv
+
+tool, version, part = sys.argv[1:4]
+USER = ["setpriv", "--reuid", "nobody", "--regid", "nogroup", "--clear-groups"] if os.geteuid() == 0 else []
+
+
+def wav(frames, stated=None, riff=None):  # 16-bit stereo at 44,100 Hz; a crash leaves 0 and 36
+    data = frames * 4
+    fmt = struct.pack("<HHIIHH", 1, 2, 44100, 176400, 4, 16)
+    return (b"RIFF" + struct.pack("<I", 36 + data if riff is None else riff) + b"WAVEfmt "
+            + struct.pack("<I", 16) + fmt + b"data" + struct.pack("<I", data if stated is None else stated)
+            + bytes(data))
+
+
+GOOD, CRASHED, CUT = wav(100), wav(44100, 0, 36), wav(0)[:42]
+FIX1 = ": fixed: data size 0 -> 176,400 bytes (1.00 s)\n"
+LIST = {"card/take1.wav": CRASHED, "card/take2.wav": GOOD, "card/sub/take3.wav": wav(22050, 4),
+        "card/notes.wav": b"not audio\n", "card/link.wav": "take2.wav", "card/a.txt": b""}
+
+
+def summary(n, correct, fixed, unfixable, other, failed, check=False, skipped=0):
+    return (f"zavevuv: {n} files: {correct} correct, {fixed} {'to fix' if check else 'fixed'}, {unfixable} "
+            f"not fixable, {other} not WAVE, {failed} failed"
+            + (f"; {skipped} skipped (links, special files)" if skipped else "") + "\n")
+
+
+TRY = "Try 'zavevuv --help' for more information.\n"
+# (files, [(arguments, standard input, stdout, stderr, status), ...]): each group in a fresh folder, in order.
+TABLE = [
+    ({"take.wav": CRASHED}, [
+        (["-n", "take.wav"], None, "take.wav: would fix: data size 0 -> 176,400 bytes (1.00 s)\n", "", 1),
+        (["take.wav"], None, "take.wav" + FIX1, "", 0),
+        (["take.wav", "--check"], None, "take.wav: correct\n", "", 0),
+        (["-q", "take.wav"], None, "", "", 0)]),
+    ({"a.wav": GOOD, "b.wav": CRASHED, "notes.wav": b"text", "dir/x": b"", "cut.wav": CUT,
+      "big.wav": wav(100, riff=200), "-n.wav": GOOD}, [
+        (["a.wav", "b.wav", "notes.wav", "missing.wav", "dir", "cut.wav"], None,
+         "a.wav: correct\nb.wav" + FIX1 + "notes.wav: not a WAVE file\n"
+         "cut.wav: truncated: the file ends inside the data chunk's size field\n",
+         "zavevuv: missing.wav: cannot open: No such file or directory\n"
+         "zavevuv: dir: a folder, walked only with -r: Is a directory\n" + summary(6, 1, 1, 1, 1, 2), 2),
+        (["-nq", "big.wav", "a.wav", "cut.wav"], None,
+         "big.wav: would fix: 1 size field; data size 400 bytes (0.00 s)\n"
+         "cut.wav: truncated: the file ends inside the data chunk's size field\n", "", 1),
+        (["--", "-n.wav"], None, "-n.wav: correct\n", "", 0),
+        (["--frob"], None, "", "zavevuv: unrecognized option '--frob'\n" + TRY, 2),
+        (["-x", "a.wav"], None, "", "zavevuv: invalid option -- 'x'\n" + TRY, 2),
+        ([], None, "", "zavevuv: missing file operand\n" + TRY, 2),
+        (["--files0-from=-", "a.wav"], None, "", "zavevuv: extra operand 'a.wav'\n"
+         "file operands cannot be combined with --files0-from\n" + TRY, 2)]),
+    (LIST, [
+        (["-rn", "card"], None, "card/sub/take3.wav: would fix: data size 4 -> 88,200 bytes (0.50 s)\n"
+         "card/take1.wav: would fix: data size 0 -> 176,400 bytes (1.00 s)\ncard/take2.wav: correct\n",
+         summary(5, 1, 2, 0, 2, 0, check=True, skipped=1), 1),
+        (["card/", "-rq"], None, "card/sub/take3.wav: fixed: data size 4 -> 88,200 bytes (0.50 s)\n"
+         "card/take1.wav" + FIX1, "", 0),
+        (["-r", "card/sub", "card/link.wav"], None, "card/sub/take3.wav: correct\ncard/link.wav: correct\n",
+         summary(2, 2, 0, 0, 0, 0), 0)]),
+    ({"a.wav": GOOD, "a\nb.wav": CRASHED}, [
+        (["--files0-from=-"], b"a.wav\0a\nb.wav", "a.wav: correct\na\\nb.wav" + FIX1, summary(2, 1, 1, 0, 0, 0), 0),
+        (["--files0-from", "-", "-q"], b"a.wav\0\0a\nb.wav\0", "", "zavevuv: -:2: invalid zero-length file name\n", 2),
+        (["--files0-from=none"], None, "", "zavevuv: none: cannot open list: No such file or directory\n", 2)]),
+]
+
+
+def make(files):
+    for name, body in files.items():
+        os.makedirs(os.path.dirname(name) or ".", exist_ok=True)
+        if isinstance(body, str):
+            os.symlink(body, name)
+        else:
+            open(name, "wb").write(body)
+
+
+def zv(*args, stdin=None, user=False):
+    done = subprocess.run((USER if user else []) + [tool, *args], input=stdin, capture_output=True)
+    return done.stdout.decode(errors="surrogateescape"), done.stderr.decode(errors="surrogateescape"), done.returncode
+
+
+failures = []
+
+
+def expect(name, got, want):
+    if got != want:
+        failures.append(f"{name}:\n  got  {got!r}\n  want {want!r}")
+
+
+def watch(folder):  # inotify on a folder: every write to a file in it, and every close after one
+    libc = ctypes.CDLL(None, use_errno=True)
+    fd = libc.inotify_init1(os.O_NONBLOCK)
+    libc.inotify_add_watch(fd, os.fsencode(folder), 0x2 | 0x8 | 0x4)  # IN_MODIFY, IN_CLOSE_WRITE, IN_ATTRIB
+    return fd
+
+
+def written(fd):
+    try:
+        return len(os.read(fd, 4096)) > 0
+    except BlockingIOError:
+        return False
+
+
+def table():
+    for files, runs in TABLE:
+        with tempfile.TemporaryDirectory() as d:
+            os.chdir(d)
+            make(files)
+            for args, stdin, out, err, status in runs:
+                expect(" ".join(["zavevuv", *args]), zv(*args, stdin=stdin), (out, err, status))
+    with tempfile.TemporaryDirectory() as d:  # what only a user meets: a file they may only read
+        os.chdir(d)
+        os.chmod(d, 0o755)
+        make({"ro.wav": CRASHED, "good.wav": GOOD})
+        for name in ("ro.wav", "good.wav"):
+            os.chmod(name, 0o444)
+        expect("read-only, check", zv("-n", "ro.wav", "good.wav", user=True),
+               ("ro.wav: would fix: data size 0 -> 176,400 bytes (1.00 s); cannot open for writing: "
+                "Permission denied\ngood.wav: correct\n", summary(2, 1, 1, 0, 0, 0, check=True), 1))
+        expect("read-only, repair", zv("ro.wav", "good.wav", user=True),
+               ("good.wav: correct\n", "zavevuv: ro.wav: cannot open for writing: Permission denied\n"
+                + summary(2, 1, 0, 0, 0, 1), 2))
+    if SANITIZED:
+        return print("--json against the library: not run, a sanitized build cannot be loaded")
+    with tempfile.TemporaryDirectory() as d:  # --json against the library, and a check that never writes
+        os.chdir(d)
+        make({**LIST, "caf\udce9.wav": CRASHED, "big.wav": wav(100, riff=200)})
+        events = watch("card"), watch(".")
+        out, _, status = zv("-n", "--json", "-r", ".")
+        expect("--check writes nothing", [written(fd) for fd in events], [False, False])
+        lines = [json.loads(line) for line in out.splitlines()]
+        expect("--json paths", [os.fsencode(o["path"]) for o in lines],
+               [b"./big.wav", b"./caf\xe9.wav", b"./card/sub/take3.wav", b"./card/take1.wav", b"./card/take2.wav"])
+        for o in lines:
+            r = zavevuv.check(os.fsencode(o["path"]))
+            seconds = None if r.frames is None else round(r.frames / r.sample_rate, 6)
+            expect("--json " + o["path"], o, {
+                "path": o["path"], "outcome": r.outcome.name.lower().replace("_", "-"), "check": True,
+                "kind": {1: "not-wave", 2: "riff", 3: "rf64"}[r.kind], "error": None, "write_error": None,
+                "fields": r.fields, "data_chunk": r.data_chunk, "stated_bytes": r.stated_bytes,
+                "audio_bytes": r.audio_bytes, "stated_frames": r.stated_frames, "frames": r.frames,
+                "sample_rate": r.sample_rate, "stated_seconds": round(r.stated_frames / r.sample_rate, 6),
+                "seconds": seconds, "rf64": r.rf64, "insert": r.insert})
+        expect("--json status", status, 1)
+        _, _, status = zv("-r", ".")
+        out, _, status2 = zv("--json", "missing.wav")
+        expect("repaired, then a missing file", (status, json.loads(out)["error"], status2),
+               (0, {"errno": "ENOENT", "message": "No such file or directory"}, 2))
+
+
+def memory():  # 100 folders of 1,000 names each: the walk holds one folder's names at a time
+    if SANITIZED:
+        sys.exit(print("SKIPPED: a sanitized build's memory is the sanitizer's"))
+    if not os.path.exists("/usr/bin/time"):
+        sys.exit(print("SKIPPED: /usr/bin/time not found (Debian package time)"))
+    with tempfile.TemporaryDirectory() as d:
+        for f in range(100):
+            os.mkdir(f"{d}/{f:03}")
+            open(f"{d}/{f:03}/take-0000.wav", "wb").write(GOOD)
+            for n in range(1, 1000):
+                os.link(f"{d}/{f:03}/take-0000.wav", f"{d}/{f:03}/take-{n:04}-of-a-long-night.wav")
+        done = subprocess.run(["/usr/bin/time", "-f", "%M", tool, "-rnq", d], capture_output=True, text=True)
+        peak = int(done.stderr.split()[-1])
+        print(f"a walk of 100,000 files: peak {peak} KiB, status {done.returncode}")
+        expect("100,000 files under 8 MiB", (peak < 8192, done.returncode), (True, 0))
+
+
+if __name__ == "__main__":
+    expect("--version", zv("--version")[0].splitlines()[0], f"zavevuv (zavevuv_32uvo) {version}")
+    expect("--help", zv("--help")[0].splitlines()[0], "Usage: zavevuv [OPTION]... FILE...")
+    completion = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "completion", "zavevuv")
+    script = f'. "{completion}"; COMP_WORDS=(zavevuv --ch); COMP_CWORD=1; _zavevuv; echo "${{COMPREPLY[@]}}"'
+    expect("bash completion", subprocess.run(["bash", "-O", "extglob", "-c", script], capture_output=True,
+                                             text=True).stdout, "--check\n")
+    table() if part == "table" else memory()
+    print("\n".join(failures) or "all passed")
+    sys.exit(1 if failures else 0)

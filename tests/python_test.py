@@ -37,8 +37,9 @@ class Package(unittest.TestCase):
                 crashed(self.path, 1024)
                 before = open(self.path, "rb").read()
                 seen = zavevuv.check(file())
-                self.assertEqual((seen.outcome, seen.fields, seen.frames, seen.data_chunk),
-                                 (Outcome.FIXED, 2, 1024, 36))
+                self.assertEqual((seen.outcome, seen.fields, seen.frames, seen.data_chunk, seen.kind,
+                                  seen.sample_rate, seen.stated_frames),
+                                 (Outcome.FIXED, 2, 1024, 36, zavevuv.Kind.RIFF, 8000, 0))
                 self.assertEqual(open(self.path, "rb").read(), before)
                 done = zavevuv.repair(file())
                 self.assertEqual((done.outcome, done.audio_bytes, done.stated_bytes, done.error),
@@ -51,13 +52,19 @@ class Package(unittest.TestCase):
 
     def test_outcomes_are_values(self):
         missing = zavevuv.repair(os.path.join(self.dir.name, "none.wav"))
-        self.assertEqual((missing.outcome, missing.error, missing.frames), (Outcome.CANNOT_OPEN, 2, None))
+        self.assertEqual((missing.outcome, missing.error, missing.frames, missing.kind),
+                         (Outcome.CANNOT_OPEN, 2, None, zavevuv.Kind.UNKNOWN))
+        text = os.path.join(self.dir.name, "notes.wav")
+        open(text, "w").write("RIFF, but no WAVE")
+        self.assertEqual(zavevuv.check(text).kind, zavevuv.Kind.NOT_WAVE)
         with open(self.path, "ab") as appending:  # pwrite would append: refused
             self.assertEqual(zavevuv.repair(appending).outcome, Outcome.CANNOT_OPEN)
 
     def test_names_and_version_as_the_header_has_them(self):
         names = re.findall(r"ZAVEVUV_(\w+) = (\d+),? +/\*", HEADER.split("enum zavevuv_outcome {")[1].split("};")[0])
         self.assertEqual([(m.name, m.value) for m in Outcome], [(n, int(v)) for n, v in names])
+        kinds = re.findall(r"ZAVEVUV_KIND_(\w+) = (\d+)", HEADER)
+        self.assertEqual([(m.name, m.value) for m in zavevuv.Kind], [(n, int(v)) for n, v in kinds])
         self.assertEqual(zavevuv.__version__, re.search(r'VERSION_STRING "(.*)"', HEADER).group(1))
 
     def test_wrong_types(self):

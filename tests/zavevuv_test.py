@@ -1,16 +1,19 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: MIT
 """The zavevuv command, run as a user runs it: exact output and status.
-    zavevuv_test.py ZAVEVUV VERSION table    every option, operand and status, and --json
-                                             against the library's own report
+    zavevuv_test.py ZAVEVUV VERSION table FAULTS   every option, operand and status, --json
+                                             against the library's own report, and (syncs slowed
+                                             by the preload FAULTS) progress on a terminal and SIGINT
     zavevuv_test.py ZAVEVUV VERSION memory   a walk of 100,000 files under a memory limit"""
-import ctypes, json, os, struct, subprocess, sys, tempfile
+import ctypes, json, os, pty, re, signal, struct, subprocess, sys, tempfile, time
 
 SANITIZED = os.environ.get("ZAVEVUV_SANITIZED") == "1"  # a sanitized library loads in no plain Python
 if not SANITIZED:
     import zavevuv
 
 tool, version, part = sys.argv[1:4]
+SLOW = {**os.environ, "LD_PRELOAD": sys.argv[4] if len(sys.argv) > 4 else "", "ZAVEVUV_FAULT": "slow-sync",
+        "ZAVEVUV_FAULT_PAUSE": "600", "ASAN_OPTIONS": "verify_asan_link_order=0"}
 USER = ["setpriv", "--reuid", "nobody", "--regid", "nogroup", "--clear-groups"] if os.geteuid() == 0 else []
 
 
@@ -128,6 +131,31 @@ def table():
         expect("read-only, repair", zv("ro.wav", "good.wav", user=True),
                ("good.wav: correct\n", "zavevuv: ro.wav: cannot open for writing: Permission denied\n"
                 + summary(2, 1, 0, 0, 0, 1), 2))
+    with tempfile.TemporaryDirectory() as d:  # each sync 600 ms: a terminal, then a SIGINT mid-run
+        os.chdir(d)
+        make({f"t{n}.wav": CRASHED for n in range(3)})
+        pid, tty = pty.fork()
+        if pid == 0:
+            os.execve(tool, [tool, "t0.wav", "t1.wav", "t2.wav"], SLOW)
+        seen = b""
+        while True:
+            try:
+                seen += os.read(tty, 4096)
+            except OSError:
+                break
+        text, draws = seen.decode(), re.findall(r"\rzavevuv: \d files, \d fixed, 0 failed\x1b\[K", seen.decode())
+        expect("progress on a terminal", (len(draws) > 0, text.count("\x1b[K"), text.endswith(
+            summary(3, 0, 3, 0, 0, 0).replace("\n", "\r\n"))), (True, 2 * len(draws), True))
+        os.waitpid(pid, 0)
+        for n in range(3):
+            open(f"t{n}.wav", "wb").write(CRASHED)
+        run = subprocess.Popen([tool, "t0.wav", "t1.wav", "t2.wav"], env=SLOW, stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE, text=True)
+        time.sleep(0.9)
+        run.send_signal(signal.SIGINT)
+        out, err = run.communicate()
+        expect("SIGINT mid-run", (out, err, run.returncode, open("t2.wav", "rb").read() == CRASHED),
+               ("t0.wav" + FIX1 + "t1.wav" + FIX1, summary(2, 0, 2, 0, 0, 0), -signal.SIGINT, True))
     if SANITIZED:
         return print("--json against the library: not run, a sanitized build cannot be loaded")
     with tempfile.TemporaryDirectory() as d:  # --json against the library, and a check that never writes

@@ -13,7 +13,7 @@ if not SANITIZED:
 
 tool, version, part = sys.argv[1:4]
 SLOW = {**os.environ, "LD_PRELOAD": sys.argv[4] if len(sys.argv) > 4 else "", "ZAVEVUV_FAULT": "slow-sync",
-        "ZAVEVUV_FAULT_PAUSE": "600", "ASAN_OPTIONS": "verify_asan_link_order=0"}
+        "ZAVEVUV_FAULT_PAUSE": "500", "ASAN_OPTIONS": "verify_asan_link_order=0"}
 USER = ["setpriv", "--reuid", "nobody", "--regid", "nogroup", "--clear-groups"] if os.geteuid() == 0 else []
 
 
@@ -131,7 +131,7 @@ def table():
         expect("read-only, repair", zv("ro.wav", "good.wav", user=True),
                ("good.wav: correct\n", "zavevuv: ro.wav: cannot open for writing: Permission denied\n"
                 + summary(2, 1, 0, 0, 0, 1), 2))
-    with tempfile.TemporaryDirectory() as d:  # each sync 600 ms: a terminal, then a SIGINT mid-run
+    with tempfile.TemporaryDirectory() as d:  # syncs slowed: a terminal, then a SIGINT mid-run
         os.chdir(d)
         make({f"t{n}.wav": CRASHED for n in range(3)})
         pid, tty = pty.fork()
@@ -149,11 +149,12 @@ def table():
         os.waitpid(pid, 0)
         for n in range(3):
             open(f"t{n}.wav", "wb").write(CRASHED)
-        run = subprocess.Popen([tool, "t0.wav", "t1.wav", "t2.wav"], env=SLOW, stdout=subprocess.PIPE,
-                               stderr=subprocess.PIPE, text=True)
-        time.sleep(0.9)
+        run = subprocess.Popen([tool, "t0.wav", "t1.wav", "t2.wav"], env={**SLOW, "ZAVEVUV_FAULT_PAUSE": "2000"},
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        first = run.stdout.readline()  # the second file's sync has begun its 2 s
         run.send_signal(signal.SIGINT)
         out, err = run.communicate()
+        out = first + out
         expect("SIGINT mid-run", (out, err, run.returncode, open("t2.wav", "rb").read() == CRASHED),
                ("t0.wav" + FIX1 + "t1.wav" + FIX1, summary(2, 0, 2, 0, 0, 0), -signal.SIGINT, True))
     if SANITIZED:

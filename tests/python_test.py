@@ -2,19 +2,18 @@
 # SPDX-License-Identifier: MIT
 """The zavevuv package on crashed takes, by every kind of file argument.
     python_test.py HEADER    (zavevuv.h: the outcomes and version to agree with)"""
-import os, re, struct, sys, tempfile, unittest, wave
+import os, re, sys, tempfile, unittest, wave
 
 import zavevuv
+from wavs import wav
 from zavevuv import Outcome
 
 HEADER = open(sys.argv.pop(1)).read()
 
 
 def crashed(path, frames=1000):  # 16-bit stereo, sizes as written before the first sample
-    fmt = struct.pack("<HHIIHH", 1, 2, 8000, 32000, 4, 16)
     with open(path, "wb") as f:
-        f.write(b"RIFF" + struct.pack("<I", 36) + b"WAVEfmt " + struct.pack("<I", 16) + fmt
-                + b"data" + struct.pack("<I", 0) + bytes(range(256)) * (frames * 4 // 256))
+        f.write(wav(b"RIFF", 36, b"", 2, 2, b"", 0, 0) + bytes(range(256)) * (frames * 4 // 256))
 
 
 class Package(unittest.TestCase):

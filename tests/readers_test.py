@@ -19,6 +19,8 @@
 """
 import ctypes, os, re, shutil, struct, subprocess, sys, tempfile, time, wave
 
+from wavs import chunk, wav
+
 tool, reader = sys.argv[1], sys.argv[2]
 SYSTEM = "/usr/bin/python3"  # Debian's python3-mutagen and python3-scipy are for the system's interpreter
 needs = {"wave": [], "sndfile": ["sndfile-info", "ffprobe", "fallocate"],
@@ -70,18 +72,6 @@ def counts(p, small=True):  # frames as libsndfile, ffprobe and (small PCM RIFF)
     ff = subprocess.run(["ffprobe", "-v", "error", "-show_entries", "stream=duration_ts", "-of", "csv=p=0", p],
                         capture_output=True, text=True).stdout.strip()
     return [sndfile(p), int(ff or 0)] + ([frames(p)[0]] if small and frames(p) else [])
-
-
-def chunk(cid, body):
-    return cid + struct.pack("<I", len(body)) + body + b"\0" * (len(body) % 2)
-
-
-def wav(form, riff, first, ch, width, before, stored, audio_bytes):
-    fmt = struct.pack("<HHIIHH", 1, ch, 8000, 8000 * ch * width, ch * width, width * 8)
-    body = b"WAVE" + first + chunk(b"fmt ", fmt) + before + b"data"
-    riff = len(body) + 4 + audio_bytes if riff is None else riff
-    stored = audio_bytes if stored is None else stored
-    return form + struct.pack("<I", riff) + body + struct.pack("<I", stored)
 
 
 def fault(name, path=None):  # the environment that injects a fault through the preload, sanitizers or not

@@ -5,7 +5,9 @@
                                              against the library's own report, and (syncs slowed
                                              by the preload FAULTS) progress on a terminal and SIGINT
     zavevuv_test.py ZAVEVUV VERSION memory   a walk of 100,000 files under a memory limit"""
-import ctypes, json, os, pty, re, signal, struct, subprocess, sys, tempfile, time
+import ctypes, json, os, pty, re, signal, subprocess, sys, tempfile, time
+
+from wavs import wav
 
 SANITIZED = os.environ.get("ZAVEVUV_SANITIZED") == "1"  # a sanitized library loads in no plain Python
 if not SANITIZED:
@@ -17,17 +19,13 @@ SLOW = {**os.environ, "LD_PRELOAD": sys.argv[4] if len(sys.argv) > 4 else "", "Z
 USER = ["setpriv", "--reuid", "nobody", "--regid", "nogroup", "--clear-groups"] if os.geteuid() == 0 else []
 
 
-def wav(frames, stated=None, riff=None):  # 16-bit stereo at 44,100 Hz; a crash leaves 0 and 36
-    data = frames * 4
-    fmt = struct.pack("<HHIIHH", 1, 2, 44100, 176400, 4, 16)
-    return (b"RIFF" + struct.pack("<I", 36 + data if riff is None else riff) + b"WAVEfmt "
-            + struct.pack("<I", 16) + fmt + b"data" + struct.pack("<I", data if stated is None else stated)
-            + bytes(data))
+def take(frames, stated=None, riff=None):  # 16-bit stereo at 44,100 Hz; a crash leaves 0 and 36
+    return wav(b"RIFF", riff, b"", 2, 2, b"", stated, frames * 4, rate=44100) + bytes(frames * 4)
 
 
-GOOD, CRASHED, CUT = wav(100), wav(44100, 0, 36), wav(0)[:42]
+GOOD, CRASHED, CUT = take(100), take(44100, 0, 36), take(0)[:42]
 FIX1 = ": fixed: data size 0 -> 176,400 bytes (1.00 s)\n"
-LIST = {"card/take1.wav": CRASHED, "card/take2.wav": GOOD, "card/sub/take3.wav": wav(22050, 4),
+LIST = {"card/take1.wav": CRASHED, "card/take2.wav": GOOD, "card/sub/take3.wav": take(22050, 4),
         "card/notes.wav": b"not audio\n", "card/link.wav": "take2.wav", "card/a.txt": b""}
 
 
@@ -46,7 +44,7 @@ TABLE = [
         (["take.wav", "--check"], None, "take.wav: correct\n", "", 0),
         (["-q", "take.wav"], None, "", "", 0)]),
     ({"a.wav": GOOD, "b.wav": CRASHED, "notes.wav": b"text", "dir/x": b"", "cut.wav": CUT,
-      "big.wav": wav(100, riff=200), "-n.wav": GOOD}, [
+      "big.wav": take(100, riff=200), "-n.wav": GOOD}, [
         (["a.wav", "b.wav", "notes.wav", "missing.wav", "dir", "cut.wav"], None,
          "a.wav: correct\nb.wav" + FIX1 + "notes.wav: not a WAVE file\n"
          "cut.wav: truncated: the file ends inside the data chunk's size field\n",
@@ -161,7 +159,7 @@ def table():
         return print("--json against the library: not run, a sanitized build cannot be loaded")
     with tempfile.TemporaryDirectory() as d:  # --json against the library, and a check that never writes
         os.chdir(d)
-        make({**LIST, "caf\udce9.wav": CRASHED, "big.wav": wav(100, riff=200)})
+        make({**LIST, "caf\udce9.wav": CRASHED, "big.wav": take(100, riff=200)})
         events = watch("card"), watch(".")
         out, _, status = zv("-n", "--json", "-r", ".")
         expect("--check writes nothing", [written(fd) for fd in events], [False, False])

@@ -18,15 +18,6 @@
 
 #include "wav.h"
 
-static int failures;
-static char dir[4096];
-
-static const char *at(const char *name) {
-  static char path[4200];
-  snprintf(path, sizeof path, "%s/%s", dir, name);
-  return path;
-}
-
 static void expect(int ok, const char *what) {
   printf("%s: %s\n", ok ? "ok" : "FAIL", what);
   failures += !ok;

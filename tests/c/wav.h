@@ -1,6 +1,6 @@
 /* SPDX-License-Identifier: MIT */
-/* Test files for the C tests: a 16-bit stereo PCM WAVE file, made as a
- * recorder leaves it. */
+/* What the C tests share: a scratch folder, a failure count, and a 16-bit
+ * stereo PCM WAVE file made as a recorder leaves it. */
 #ifndef ZAVEVUV_TEST_WAV_H
 #define ZAVEVUV_TEST_WAV_H
 
@@ -10,6 +10,27 @@
 #include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
+
+static int failures __attribute__((unused));
+static char dir[4096] __attribute__((unused)); /* the scratch folder, from argv[1] */
+
+/* Counts and prints a failed condition, with a printf-style note. */
+#define EXPECT(cond, ...)                                        \
+  do {                                                           \
+    if (!(cond)) {                                               \
+      ++failures;                                                \
+      fprintf(stdout, "%s:%d: %s: ", __FILE__, __LINE__, #cond); \
+      fprintf(stdout, __VA_ARGS__);                              \
+      fputc('\n', stdout);                                       \
+    }                                                            \
+  } while (0)
+
+/* `name` in the scratch folder. */
+static inline const char *at(const char *name) {
+  static char path[4200];
+  snprintf(path, sizeof path, "%s/%s", dir, name);
+  return path;
+}
 
 static inline void put32(unsigned char *p, uint32_t v) {
   for (int i = 0; i < 4; i++) p[i] = (unsigned char)(v >> (8 * i));

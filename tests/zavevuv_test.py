@@ -149,12 +149,27 @@ def table():
             open(f"t{n}.wav", "wb").write(CRASHED)
         run = subprocess.Popen([tool, "t0.wav", "t1.wav", "t2.wav"], env={**SLOW, "ZAVEVUV_FAULT_PAUSE": "2000"},
                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-        first = run.stdout.readline()  # the second file's sync has begun its 2 s
+        first = run.stdout.readline()
+        time.sleep(0.5)  # well inside the second file's 2 s sync
         run.send_signal(signal.SIGINT)
         out, err = run.communicate()
         out = first + out
         expect("SIGINT mid-run", (out, err, run.returncode, open("t2.wav", "rb").read() == CRASHED),
                ("t0.wav" + FIX1 + "t1.wav" + FIX1, summary(2, 0, 2, 0, 0, 0), -signal.SIGINT, True))
+    with tempfile.TemporaryDirectory() as d:  # names in JSON: valid UTF-8 as it is, other bytes escaped
+        os.chdir(d)
+        names = [b"\xc3\xbf", b"\xe0\xa0\x80", b"\xef\xbf\xbd", b"\xed\x9f\xbf", b"\xf0\x90\x80\x80",
+                 b"\xf4\x8f\xbf\xbf", b"\x7f\x01", b"\x80", b"\xc1\xbf", b"\xe0\x9f\xbf", b"\xed\xa0\x80",
+                 b"\xf0\x8f\xbf\xbf", b"\xf4\x90\x80\x80", b"\xf5\x80\x80\x80", b"\xc3("]
+        for name in names:
+            open(name, "wb").write(GOOD)
+        done = subprocess.run([tool, "-n", "--json", *names], capture_output=True)
+        want = []
+        for raw in names:
+            text = raw.decode("utf-8", "surrogateescape")
+            quoted = "".join(f"\\u{ord(c):04x}" if 0xDC80 <= ord(c) <= 0xDCFF or ord(c) < 0x20 else c for c in text)
+            want.append(b'{"path":"' + quoted.encode() + b'",')
+        expect("JSON paths, byte by byte", [line[:len(w)] for line, w in zip(done.stdout.splitlines(), want)], want)
     if SANITIZED:
         return print("--json against the library: not run, a sanitized build cannot be loaded")
     with tempfile.TemporaryDirectory() as d:  # --json against the library, and a check that never writes

@@ -3,7 +3,7 @@
 // list mode.
 #include <string>
 
-#include "lib/codes.h"
+#include "codes.h"
 #include "messages.h"
 #include "output.h"
 #include "tool.h"

@@ -14,8 +14,8 @@
 
 #include "fd.h"
 #include "format.h"
+#include "open_path.h"
 #include "tool.h"
-#include "walk.h"
 
 namespace zavevuv {
 namespace {

@@ -12,26 +12,26 @@ namespace zavevuv {
 std::string Message(Outcome outcome, std::string_view path) {
   switch (outcome) {
     case Outcome::CannotOpen:
-      return Format("File called %s cannot be found.\n", path);
+      return Format("File called %s cannot be found.\n", {path});
     case Outcome::ReadFailed:
-      return Format("Unable to read header in %s.\n", path);
+      return Format("Unable to read header in %s.\n", {path});
     case Outcome::NoDataChunk:
       return "Cannot find data block in wave file!\n";
     case Outcome::Truncated:
-      return Format("The header in %s is truncated.\n", path);
+      return Format("The header in %s is truncated.\n", {path});
     case Outcome::Correct:
-      return Format("The header in %s appears to be correct.\n", path);
+      return Format("The header in %s appears to be correct.\n", {path});
     case Outcome::TooLarge:
-      return Format("Data block in %s is too large for a wave file header.\n", path);
+      return Format("Data block in %s is too large for a wave file header.\n", {path});
     case Outcome::ToEnd:
       return Format(
           "Data block in %s is too large for a wave file header; its sizes now say to read to the "
           "end of the file.\n",
-          path);
+          {path});
     case Outcome::Fixed:
-      return Format("Header was fixed successfully in %s.\n", path);
+      return Format("Header was fixed successfully in %s.\n", {path});
     case Outcome::WriteFailed:
-      return Format("Unable to write data to header in %s.\n", path);
+      return Format("Unable to write data to header in %s.\n", {path});
   }
   return {};
 }
@@ -43,7 +43,7 @@ std::string Usage() {
       "\nzavevuv_32uvo " + std::string(ZAVEVUV_VERSION_STRING) + " - WAV data length fixer\n";
   const std::string most = Format(
       "Argument 1 is a text file containing a list of wavefiles (%i max), each on a new line.",
-      std::to_string(kMaxNames));
+      {std::to_string(kMaxNames)});
   const std::array<std::string_view, 11> kPieces = {
       banner,
       "This program will fix a wavefile header that indicates an incorrect file length.\n",
@@ -67,22 +67,20 @@ std::string Usage() {
 }
 
 std::string ListCount(std::size_t names) {
-  return Format("Read a list containing %i files\n", std::to_string(names));
+  return Format("Read a list containing %i files\n", {std::to_string(names)});
 }
 
 std::string ListMissing(std::string_view list) {
-  return Format("List called %s does not exist\n", list);
+  return Format("List called %s does not exist\n", {list});
 }
 
 std::string ListUnreadable(std::string_view list) {
-  return Format("List called %s cannot be read\n", list);
+  return Format("List called %s cannot be read\n", {list});
 }
 
 std::string ListTooLong(std::string_view list) {
-  // The number goes into the format first: a list's name may itself hold "%i".
-  return Format("List called %s names more than " + std::to_string(kMaxNames) +
-                    " files; the rest were not checked.\n",
-                list);
+  return Format("List called %s names more than %i files; the rest were not checked.\n",
+                {list, std::to_string(kMaxNames)});
 }
 
 }  // namespace zavevuv

@@ -13,14 +13,17 @@ bool lost = false;
 
 }  // namespace
 
-std::string Format(std::string_view format, std::string_view arg) {
-  std::string line(format);
-  std::size_t at = line.find("%s");
-  if (at == std::string::npos) {
-    at = line.find("%i");
-  }
-  if (at != std::string::npos) {
-    line.replace(at, 2, arg);
+std::string Format(std::string_view format, std::initializer_list<std::string_view> args) {
+  std::string line;
+  const auto* arg = args.begin();
+  for (std::size_t at = 0; at < format.size(); ++at) {
+    const std::string_view rest = format.substr(at);
+    if (arg != args.end() && (rest.starts_with("%s") || rest.starts_with("%i"))) {
+      line += *arg++;
+      ++at;
+    } else {
+      line += format[at];
+    }
   }
   return line;
 }

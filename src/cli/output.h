@@ -2,13 +2,15 @@
 // Messages go to standard output only, each written the moment it is known.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
 namespace zavevuv {
 
-// Puts `arg` in place of the first "%s" or "%i" in `format`.
-std::string Format(std::string_view format, std::string_view arg);
+// `format` with each "%s" or "%i" in it replaced by the next of `args`, in
+// order; what an argument holds (a path with "%s" in it) is never looked at.
+std::string Format(std::string_view format, std::initializer_list<std::string_view> args);
 
 // Writes `text` to standard output at once, unbuffered. A message that cannot
 // be written is remembered, and the run goes on.

@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: MIT
-// What the command-line driver calls: the repair of one file, the list
-// reader, and (from the core) the size-field codec and the outcomes.
+// What zavevuv_32uvo's driver calls: the repair of one file with its
+// message, the list reader and list mode, and the usage text.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <vector>
 
-#include "codec.h"    // Assem4, Decon4, and the 8-byte pair
-#include "outcome.h"  // Outcome
+#include "outcome.h"
 
 namespace zavevuv {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "fd.h"
-#include "walk.h"
+#include "open_path.h"
 
 namespace zavevuv::cli {
 namespace {

@@ -10,12 +10,9 @@ namespace zavevuv {
 namespace {
 
 // `bytes` up to a chain, less the pad byte that follows odd-sized audio
-// where the block align tells it: an even count that the block align does
-// not divide but divides less one.
+// where the block align tells it.
 std::uint64_t WithoutPad(std::uint64_t bytes, std::uint64_t blockAlign) {
-  const bool pad =
-      bytes % 2 == 0 && blockAlign > 1 && bytes % blockAlign != 0 && (bytes - 1) % blockAlign == 0;
-  return pad ? bytes - 1 : bytes;
+  return CountsPadByte(bytes, blockAlign) ? bytes - 1 : bytes;
 }
 
 // A writer that counted its own chunks after the audio in ds64's data size

@@ -13,11 +13,11 @@ constexpr std::uint64_t kPcm = 1, kAdpcm = 2, kFloat = 3, kAlaw = 6, kMulaw = 7,
                         kGsm = 0x31, kExtensible = 0xFFFE;
 constexpr std::uint64_t kGsmBlock = 65, kGsmSamples = 320;  // GSM 6.10: 320 samples in 65 bytes
 
-// One fewer frame is exact where the data size counts a pad byte: an even
-// size one more than whole frames.
+// One fewer frame is exact where the data size counts a pad byte; with
+// frames of one byte, any even size may.
 CountRule Frames(std::uint64_t align, std::uint64_t data) {
   const std::uint64_t frames = data / align;
-  const bool pad = data > 0 && data % 2 == 0 && (data - 1) % align == 0;
+  const bool pad = CountsPadByte(data, align) || (align == 1 && data > 0 && data % 2 == 0);
   const std::uint64_t least = pad ? (data - 1) / align : frames;
   return {.most = frames, .whole = data >= align, .want = frames, .least = least};
 }
@@ -27,7 +27,7 @@ CountRule Frames(std::uint64_t align, std::uint64_t data) {
 // even size one more than whole odd-sized blocks, as sox writes GSM) is no
 // block of its own.
 CountRule Blocks(std::uint64_t align, std::uint64_t perBlock, std::uint64_t data) {
-  if (data % 2 == 0 && align > 1 && data % align == 1) {
+  if (CountsPadByte(data, align)) {
     data -= 1;
   }
   const std::uint64_t whole = data / align;

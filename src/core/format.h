@@ -89,6 +89,13 @@ inline bool StartsAnAfterAudioId(unsigned char first) {
 // Whether 1 to 3 bytes are the start of such an id: a copy cut inside it.
 bool StartsKnownAfterAudio(std::span<const unsigned char> bytes);
 
+// Whether `bytes` of audio in blocks of `align` bytes (more than one) end in
+// the pad byte after odd-sized audio: an even count that is one more than
+// whole blocks. A block of one byte cannot tell a pad byte from audio.
+constexpr bool CountsPadByte(std::uint64_t bytes, std::uint64_t align) {
+  return bytes % 2 == 0 && align > 1 && bytes % align == 1;
+}
+
 // The form of a header: RIFF, RF64 or BW64 ("wide"), an id cut off on its
 // way from RIFF to RF64 ("torn"), or no WAVE file.
 enum class Form { Riff, Wide, Torn, None };

@@ -49,8 +49,13 @@ struct Found {
   HeaderKind kind = HeaderKind::Unknown;
 };
 
+// The most fields a plan writes: each size field a WAVE header has, once
+// (the id at 0, the RIFF size, the id at 12, ds64's four, the data size and
+// the fact count), and one to spare.
+inline constexpr std::size_t kMostWrites = 10;
+
 // The outcome for one file and, for Fixed and ToEnd only, the fields that
-// change, in the order of their offsets.
+// change (at most kMostWrites), in the order of their offsets.
 struct Plan {
   Outcome outcome = Outcome::NoDataChunk;
   std::vector<FieldWrite> writes;

@@ -11,7 +11,24 @@
 namespace zavevuv {
 namespace {
 
-constexpr int kMaxTags = 8;  // tags stacked at the end of the file
+constexpr int kMaxTags = 8;               // tags stacked at the end of the file
+constexpr std::uint64_t kId3v1 = 128;     // "TAG" and 125 bytes of fields
+constexpr std::uint64_t kEnhanced = 227;  // "TAG+" and 223 bytes of fields, before ID3v1
+constexpr std::uint64_t kApe = 32;        // an APEv2 header or footer
+constexpr std::uint64_t kId3v2 = 10;      // an ID3v2 header or footer
+
+// An ID3v2 size: four bytes of seven bits each; nothing when a byte has its
+// eighth bit set.
+std::optional<std::uint64_t> Syncsafe(std::span<const unsigned char, 4> bytes) {
+  std::uint64_t size = 0;
+  for (const unsigned char b : bytes) {
+    if (b >= 0x80) {
+      return std::nullopt;
+    }
+    size = size << 7U | b;
+  }
+  return size;
+}
 
 bool Starts(std::span<const unsigned char> bytes, std::string_view text) {
   return std::ranges::equal(bytes.first(text.size()), text);
@@ -20,7 +37,7 @@ bool Starts(std::span<const unsigned char> bytes, std::string_view text) {
 // An APEv2 tag ending at `end`: its 32-byte footer last, its header (when the
 // footer's flags say there is one) first.
 std::optional<std::uint64_t> ApeStart(FileBytes& file, std::uint64_t end, std::uint64_t room) {
-  std::array<unsigned char, 32> ape{};  // "APETAGEX", version, size, items, flags, reserved
+  std::array<unsigned char, kApe> ape{};  // "APETAGEX", version, size, items, flags, reserved
   if (room < ape.size() || !file.Read(end - ape.size(), ape) || !Starts(ape, "APETAGEX")) {
     return std::nullopt;
   }
@@ -39,17 +56,16 @@ std::optional<std::uint64_t> ApeStart(FileBytes& file, std::uint64_t end, std::u
 
 // An ID3v2 tag with a footer ending at `end`: "3DI" and a copy of the header.
 std::optional<std::uint64_t> Id3v2Start(FileBytes& file, std::uint64_t end, std::uint64_t room) {
-  std::array<unsigned char, 10> id3{};  // "3DI" or "ID3", version, flags, syncsafe size
-  if (room < 2 * id3.size() || !file.Read(end - id3.size(), id3) || !Starts(id3, "3DI") ||
-      !std::ranges::all_of(std::span(id3).last<4>(), [](auto b) { return b < 0x80; })) {
+  std::array<unsigned char, kId3v2> id3{};  // "3DI" or "ID3", version, flags, syncsafe size
+  if (room < 2 * id3.size() || !file.Read(end - id3.size(), id3) || !Starts(id3, "3DI")) {
     return std::nullopt;
   }
-  std::uint64_t size = 0;
-  for (const unsigned char b : std::span(id3).last<4>()) {
-    size = size << 7U | b;
+  const std::optional<std::uint64_t> size = Syncsafe(std::span(id3).last<4>());
+  if (!size) {
+    return std::nullopt;
   }
-  const std::uint64_t whole = size + 2 * id3.size();
-  std::array<unsigned char, 10> start{};
+  const std::uint64_t whole = *size + 2 * id3.size();
+  std::array<unsigned char, kId3v2> start{};
   if (whole <= room && file.Read(end - whole, start) && Starts(start, "ID3") &&
       std::ranges::equal(std::span(start).subspan<3, 7>(), std::span(id3).subspan<3, 7>())) {
     return end - whole;
@@ -60,8 +76,6 @@ std::optional<std::uint64_t> Id3v2Start(FileBytes& file, std::uint64_t end, std:
 // An ID3v1 tag, the last 128 bytes, with an Enhanced TAG+ block perhaps
 // before it.
 std::optional<std::uint64_t> Id3v1Start(FileBytes& file, std::uint64_t end, std::uint64_t room) {
-  constexpr std::uint64_t kId3v1 = 128;     // "TAG" and 125 bytes of fields
-  constexpr std::uint64_t kEnhanced = 227;  // "TAG+" and 223 bytes of fields
   std::array<unsigned char, 4> tag{};
   if (room < kId3v1 || !file.Read(end - kId3v1, std::span(tag).first<3>()) || !Starts(tag, "TAG")) {
     return std::nullopt;
@@ -88,10 +102,6 @@ std::optional<std::uint64_t> TagStart(FileBytes& file, std::uint64_t end, std::u
 }  // namespace
 
 bool CutTagAt(FileBytes& file, std::uint64_t at) {
-  constexpr std::uint64_t kId3v1 = 128;
-  constexpr std::uint64_t kEnhanced = 227;
-  constexpr std::uint64_t kApe = 32;
-  constexpr std::uint64_t kId3v2 = 10;
   const std::uint64_t left = file.Length() - at;
   std::array<unsigned char, kApe> start{};
   const auto got = std::span(start).first(static_cast<std::size_t>(std::min(left, kApe)));
@@ -111,15 +121,9 @@ bool CutTagAt(FileBytes& file, std::uint64_t at) {
     if (left < kId3v2) {
       return true;
     }
-    std::uint64_t size = 0;
-    for (const unsigned char b : std::span(start).subspan<6, 4>()) {
-      if (b >= 0x80) {
-        return false;
-      }
-      size = size << 7U | b;
-    }
+    const std::optional<std::uint64_t> size = Syncsafe(std::span(start).subspan<6, 4>());
     const std::uint64_t footer = (start[5] & 0x10U) != 0 ? kId3v2 : 0;
-    return left < kId3v2 + size + footer;
+    return size && left < kId3v2 + *size + footer;
   }
   return false;
 }

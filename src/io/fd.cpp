@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <string>
 
-#include "walk.h"
+#include "open_path.h"
 
 namespace zavevuv {
 namespace {

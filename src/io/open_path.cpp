@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "walk.h"
+#include "open_path.h"
 
 #include <fcntl.h>
 #include <linux/magic.h>

@@ -55,34 +55,60 @@ Look LookAt(int fd, std::uint64_t length, Buffer buffer) {
   return look;
 }
 
+// Where one pass over a file ends: in its outcome or, once a cut-off shift
+// was taken back, in a look at the file anew. A pass that asks for a look
+// again carries TooLarge, which stands should a second ever ask too: a file
+// is never inserted into twice.
+struct Pass {
+  Pass(Outcome done) : outcome(done) {}  // NOLINT(google-explicit-constructor): every return
+  static Pass LookAgain() {
+    Pass pass(Outcome::TooLarge);
+    pass.again = true;
+    return pass;
+  }
+  Outcome outcome;
+  bool again = false;
+};
+
+// The intent a cut-off insert may have left, where the plan says one may be;
+// an RF64 file whose insert was finished (nothing more to insert) has it
+// removed. Nothing when it cannot be read: an insert may be half done.
+std::optional<IntentRead> TakeIntent(int fd, const Plan& plan) {
+  const IntentRead intent = plan.mayHaveIntent ? ReadIntent(fd) : IntentRead{};
+  if (intent.state == IntentRead::Failed) {
+    return std::nullopt;
+  }
+  if (intent.state == IntentRead::Found && plan.insert == Insert::None) {
+    RemoveIntent(fd);
+  }
+  return intent;
+}
+
 // Writes what a look under the hold decided: an intent left by a cut-off
 // insert first, then the fields, the sync, and room for RF64 where asked.
-// Nothing when the file is to be looked at anew. Only a leased file is ever
+// A look anew when a cut-off shift was taken back. Only a leased file is ever
 // restructured, and nothing is written once its lease is gone (nor said
 // fixed).
-std::optional<Outcome> Carry(const Fd& out, const Look& look, const Hold& hold, blksize_t blockSize,
-                             Result& result) {
+Pass Carry(const Fd& out, const Look& look, const Hold& hold, blksize_t blockSize, Result& result) {
   const Plan& plan = look.plan;
   const bool leased = hold.Leased();
   if (!hold.Kept()) {
     return Outcome::WriteFailed;  // stopped or stalled while it looked
   }
-  const IntentRead intent = plan.mayHaveIntent ? ReadIntent(out.get()) : IntentRead{};
-  if (intent.state == IntentRead::Failed) {
-    return Outcome::ReadFailed;  // an insert may be half done: nothing is touched
+  const std::optional<IntentRead> intent = TakeIntent(out.get(), plan);
+  if (!intent) {
+    return Outcome::ReadFailed;  // nothing is touched
   }
-  const bool found = intent.state == IntentRead::Found;
+  const bool found = intent->state == IntentRead::Found;
   if (found && plan.insert == Insert::Make) {  // the old header at 0: a shift cut off?
-    switch (leased ? TakeBackShift(out, look.length, intent.intent) : Shift::Left) {
+    switch (leased ? TakeBackShift(out, look.length, intent->intent) : Shift::Left) {
       case Shift::TakenBack:
-        return std::nullopt;
+        return Pass::LookAgain();
       case Shift::Left:
         return Outcome::TooLarge;  // never inserted into twice
       case Shift::NeverMade:
         break;
     }
-  } else if (found && plan.insert == Insert::None) {
-    RemoveIntent(out.get());  // an RF64 file: the insert was finished
   }
   Record(result, plan);
   const std::vector<Patch> patches = Writes(look.head, plan);
@@ -119,8 +145,7 @@ std::optional<Outcome> Carry(const Fd& out, const Look& look, const Hold& hold, 
 
 // Looks at the file anew under the hold and carries out what that look
 // decides.
-std::optional<Outcome> LookAgainAndCarry(const Fd& out, const Hold& hold, Buffer buffer,
-                                         Result& result) {
+Pass LookAgainAndCarry(const Fd& out, const Hold& hold, Buffer buffer, Result& result) {
   struct stat st {};
   if (!Stat(out, st)) {
     return Outcome::ReadFailed;
@@ -131,8 +156,7 @@ std::optional<Outcome> LookAgainAndCarry(const Fd& out, const Hold& hold, Buffer
 
 // Opens the file for writing, holds it, looks again and carries out what
 // that look decides.
-std::optional<Outcome> Write(RegularFile& file, const char* path, const Look& first, Buffer buffer,
-                             Result& result) {
+Pass Write(RegularFile& file, const char* path, const Look& first, Buffer buffer, Result& result) {
   LeaseBreaks breaks;  // before the open, so that it outlives the lease
   Fd out = OpenForWriting(file, path);
   breaks.Aim(out.get());
@@ -144,18 +168,17 @@ std::optional<Outcome> Write(RegularFile& file, const char* path, const Look& fi
   }
   static_cast<void>(file.fd.Close());  // only read: the lease wants one descriptor
   const Hold hold(out.get());
-  const std::optional<Outcome> outcome = LookAgainAndCarry(out, hold, buffer, result);
+  const Pass pass = LookAgainAndCarry(out, hold, buffer, result);
   // Closing lets go of the lock and the lease; written data may only be
   // known kept once it succeeds.
-  if (!out.Close() && outcome != Outcome::ReadFailed) {
+  if (!out.Close() && (pass.again || pass.outcome != Outcome::ReadFailed)) {
     return Outcome::WriteFailed;
   }
-  return outcome;
+  return pass;
 }
 
-// One look at the file, and what it needs done; nothing when the file is to
-// be looked at anew.
-std::optional<Outcome> OnPathOnce(const char* path, Mode mode, Buffer buffer, Result& result) {
+// One look at the file, and what it needs done.
+Pass OnPathOnce(const char* path, Mode mode, Buffer buffer, Result& result) {
   std::optional<RegularFile> file = OpenRegular(path, mode == Mode::Check);
   if (!file) {
     result.writeError = errno;
@@ -173,14 +196,7 @@ std::optional<Outcome> OnPathOnce(const char* path, Mode mode, Buffer buffer, Re
   }
   if (plan.outcome != Outcome::Fixed && plan.insert == Insert::None) {
     // Only read; an intent a finished insert left on an RF64 file goes.
-    const IntentRead intent = plan.mayHaveIntent ? ReadIntent(file->fd.get()) : IntentRead{};
-    if (intent.state == IntentRead::Failed) {
-      return Outcome::ReadFailed;
-    }
-    if (intent.state == IntentRead::Found) {
-      RemoveIntent(file->fd.get());
-    }
-    return plan.outcome;
+    return TakeIntent(file->fd.get(), plan) ? plan.outcome : Outcome::ReadFailed;
   }
   return Write(*file, path, look, buffer, result);
 }
@@ -216,11 +232,11 @@ Result OnPath(const char* path, Mode mode) {
   // A second look follows only a cut-off shift taken back; it ends the job.
   const auto bytes = std::make_unique_for_overwrite<std::array<unsigned char, kHeadBytes>>();
   const Buffer buffer(*bytes);
-  std::optional<Outcome> outcome = OnPathOnce(path, mode, buffer, result);
-  if (!outcome) {
-    outcome = OnPathOnce(path, mode, buffer, result).value_or(Outcome::TooLarge);
+  Pass pass = OnPathOnce(path, mode, buffer, result);
+  if (pass.again) {
+    pass = OnPathOnce(path, mode, buffer, result);
   }
-  result.outcome = *outcome;
+  result.outcome = pass.outcome;
   return result;
 }
 
@@ -257,7 +273,7 @@ Result OnDescriptor(int fd, Mode mode) {
   }
   const Borrowed out(fd);
   const Hold hold(fd, Hold::LockOnly);  // never a lease: the caller keeps the descriptor
-  result.outcome = LookAgainAndCarry(out.get(), hold, buffer, result).value_or(Outcome::TooLarge);
+  result.outcome = LookAgainAndCarry(out.get(), hold, buffer, result).outcome;
   hold.LetGo();
   return result;
 }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The C interface: each entry point runs the check or the repair, turns
 // what it found into the caller's report, and lets no exception out.
-#include <iterator>
+#include <cstddef>
 
 #include "report.h"
 
@@ -32,12 +32,9 @@ int zavevuv_repair_fd(int fd, zavevuv_report* report) {
 }
 
 const char* zavevuv_outcome_name(int outcome) {
-  static constexpr const char* kNames[] = {
-      "correct",     "fixed",       "to-end",       "too-large", "truncated", "no-data-chunk",
-      "cannot-open", "read-failed", "write-failed", "no-memory", "invalid",
-  };
-  return outcome >= 0 && outcome < static_cast<int>(std::size(kNames)) ? kNames[outcome]
-                                                                       : "unknown";
+  return outcome >= 0 && outcome < static_cast<int>(zavevuv::kCodes.size())
+             ? zavevuv::kCodes[static_cast<std::size_t>(outcome)].name
+             : "unknown";
 }
 
 const char* zavevuv_version(void) { return ZAVEVUV_VERSION_STRING; }

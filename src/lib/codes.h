@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
-// The C interface's outcome codes for the outcomes, both ways, from one
-// table, and its codes for what a file's first bytes are.
+// The C interface's codes: the outcomes' codes and names, both ways, from
+// one table, and the codes for what a file's first bytes are.
 #pragma once
 
 #include <array>
-#include <utility>
+#include <cstddef>
+#include <string_view>
 
 #include "outcome.h"
 #include "plan.h"
@@ -12,36 +13,44 @@
 
 namespace zavevuv {
 
-inline constexpr std::array<std::pair<Outcome, int>, 9> kCodes{{
-    {Outcome::Correct, ZAVEVUV_CORRECT},
-    {Outcome::Fixed, ZAVEVUV_FIXED},
-    {Outcome::ToEnd, ZAVEVUV_TO_END},
-    {Outcome::TooLarge, ZAVEVUV_TOO_LARGE},
-    {Outcome::Truncated, ZAVEVUV_TRUNCATED},
-    {Outcome::NoDataChunk, ZAVEVUV_NO_DATA_CHUNK},
-    {Outcome::CannotOpen, ZAVEVUV_CANNOT_OPEN},
-    {Outcome::ReadFailed, ZAVEVUV_READ_FAILED},
-    {Outcome::WriteFailed, ZAVEVUV_WRITE_FAILED},
-}};
+// Each code of the C interface, in the order of their values: its name,
+// and the outcome whose message the command prints for it (memory running
+// out as a failed read, an invalid call as a file that cannot be opened).
+struct CodeEntry {
+  const char* name;
+  Outcome outcome;
+};
 
+inline constexpr std::array<CodeEntry, ZAVEVUV_INVALID + 1> kCodes{{
+    {"correct", Outcome::Correct},
+    {"fixed", Outcome::Fixed},
+    {"to-end", Outcome::ToEnd},
+    {"too-large", Outcome::TooLarge},
+    {"truncated", Outcome::Truncated},
+    {"no-data-chunk", Outcome::NoDataChunk},
+    {"cannot-open", Outcome::CannotOpen},
+    {"read-failed", Outcome::ReadFailed},
+    {"write-failed", Outcome::WriteFailed},
+    {"no-memory", Outcome::ReadFailed},
+    {"invalid", Outcome::CannotOpen},
+}};
+static_assert(std::string_view(kCodes[ZAVEVUV_WRITE_FAILED].name) == "write-failed" &&
+              std::string_view(kCodes[ZAVEVUV_INVALID].name) == "invalid");
+
+// The code of an outcome: the first that names it.
 constexpr int Code(Outcome outcome) {
-  for (const auto& [from, code] : kCodes) {
-    if (from == outcome) {
-      return code;
+  for (std::size_t code = 0; code < kCodes.size(); ++code) {
+    if (kCodes[code].outcome == outcome) {
+      return static_cast<int>(code);
     }
   }
   return ZAVEVUV_READ_FAILED;
 }
 
-// The outcome whose message the command prints for `code`: memory running
-// out as a failed read, an invalid call as a file that cannot be opened.
 constexpr Outcome OutcomeOf(int code) {
-  for (const auto& [outcome, to] : kCodes) {
-    if (to == code) {
-      return outcome;
-    }
-  }
-  return code == ZAVEVUV_INVALID ? Outcome::CannotOpen : Outcome::ReadFailed;
+  return code >= 0 && code < static_cast<int>(kCodes.size())
+             ? kCodes[static_cast<std::size_t>(code)].outcome
+             : Outcome::ReadFailed;
 }
 
 // The report's code for what a file's first bytes are.

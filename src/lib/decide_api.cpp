@@ -25,7 +25,8 @@ zavevuv_plan ToC(const Plan& plan) {
   zavevuv_plan full{};
   full.size = sizeof full;
   full.outcome = Code(plan.outcome);
-  full.count = static_cast<unsigned>(std::min<std::size_t>(plan.writes.size(), ZAVEVUV_MAX_FIELDS));
+  static_assert(kMostWrites <= ZAVEVUV_MAX_FIELDS, "every plan fits the caller's struct");
+  full.count = static_cast<unsigned>(plan.writes.size());
   for (unsigned i = 0; i < full.count; ++i) {
     const FieldWrite& write = plan.writes[i];
     full.fields[i].offset = write.at;
@@ -70,16 +71,21 @@ int zavevuv_decide(const void* head, size_t head_size, uint64_t length, zavevuv_
   if ((head == nullptr && head_size != 0) || !Fits(plan)) {
     return Report(report, ZAVEVUV_INVALID, nullptr);
   }
-  return Run(report, [&] {
+  bool fits = true;
+  const int code = Run(report, [&] {
     const Plan decided = DecideWith(static_cast<const unsigned char*>(head),
                                     head == nullptr ? 0 : head_size, length, Reader(read, user));
-    Give(plan, ToC(decided));
+    fits = decided.writes.size() <= kMostWrites;  // the core's bound, which the struct holds
+    if (fits) {
+      Give(plan, ToC(decided));
+    }
     Result result;
     Record(result, decided);
     result.outcome = decided.outcome;
     errno = 0;  // the decision makes no system call: errno is the callback's
     return result;
   });
+  return fits ? code : Report(report, ZAVEVUV_INVALID, nullptr);
 }
 
 int zavevuv_head_block(const zavevuv_plan* plan, uint64_t b, void* out, size_t out_size) {

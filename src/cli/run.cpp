@@ -112,25 +112,16 @@ void Run::Trouble(const std::string& path, const char* reason, int error) {
 
 void Run::Count(Verdict verdict) {
   ++files_;
-  switch (verdict) {
-    case Verdict::Correct:
-      ++correct_;
-      break;
-    case Verdict::Repaired:
-    case Verdict::NeedsRepair:
-      ++repaired_;
-      break;
-    case Verdict::Unfixable:
-      ++unfixable_;
-      break;
-    case Verdict::NotWave:
-      ++notWave_;
-      break;
-    case Verdict::Failed:
-      ++failed_;
-      break;
-  }
+  ++seen_[static_cast<std::size_t>(verdict)];
   status_ = std::max(status_, StatusOf(verdict));
+}
+
+std::string Run::Seen(Verdict verdict) const {
+  std::uint64_t n = seen_[static_cast<std::size_t>(verdict)];
+  if (verdict == Verdict::Repaired) {
+    n += seen_[static_cast<std::size_t>(Verdict::NeedsRepair)];  // --check's
+  }
+  return Grouped(n);
 }
 
 void Run::Tell(const std::string& line, bool diagnostic) {
@@ -149,8 +140,8 @@ void Run::Progress() {
     return;
   }
   ::clock_gettime(CLOCK_MONOTONIC, &drawn_);
-  const std::string line = "\rzavevuv: " + Grouped(files_) + " files, " + Grouped(repaired_) +
-                           (options_.check ? " to fix, " : " fixed, ") + Grouped(failed_) +
+  const std::string line = "\rzavevuv: " + Grouped(files_) + " files, " + Seen(Verdict::Repaired) +
+                           (options_.check ? " to fix, " : " fixed, ") + Seen(Verdict::Failed) +
                            " failed\033[K";
   static_cast<void>(WriteAll(STDERR_FILENO, line));
   shown_ = true;
@@ -166,10 +157,11 @@ void Run::Erase() {
 int Run::Finish() {
   Erase();
   if (files_ > 1 && !options_.quiet) {
-    std::string line =
-        "zavevuv: " + Grouped(files_) + " files: " + Grouped(correct_) + " correct, " +
-        Grouped(repaired_) + (options_.check ? " to fix, " : " fixed, ") + Grouped(unfixable_) +
-        " not fixable, " + Grouped(notWave_) + " not WAVE, " + Grouped(failed_) + " failed";
+    std::string line = "zavevuv: " + Grouped(files_) + " files: " + Seen(Verdict::Correct) +
+                       " correct, " + Seen(Verdict::Repaired) +
+                       (options_.check ? " to fix, " : " fixed, ") + Seen(Verdict::Unfixable) +
+                       " not fixable, " + Seen(Verdict::NotWave) + " not WAVE, " +
+                       Seen(Verdict::Failed) + " failed";
     if (skipped_ != 0) {
       line += "; " + Grouped(skipped_) + " skipped (links, special files)";
     }

@@ -3,6 +3,8 @@
 // library, its line said, the counts kept, the progress shown on a terminal.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -36,8 +38,10 @@ class Run final : public Sink {
   void Erase();
 
   const Options& options_;
-  std::uint64_t files_ = 0, correct_ = 0, repaired_ = 0, unfixable_ = 0, notWave_ = 0, failed_ = 0,
-                skipped_ = 0;
+  [[nodiscard]] std::string Seen(Verdict verdict) const;
+  // Files seen, and of each verdict; a run's repairs are made or needed.
+  std::uint64_t files_ = 0, skipped_ = 0;
+  std::array<std::uint64_t, static_cast<std::size_t>(Verdict::Failed) + 1> seen_{};
   int status_ = 0;
   bool terminal_ = false;  // standard error is one: progress may be shown
   bool shown_ = false;     // a progress line is on it

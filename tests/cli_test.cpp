@@ -16,15 +16,6 @@
 
 namespace {
 
-struct TempDir {
-  std::string path = [] {
-    std::string name = std::filesystem::temp_directory_path() / "zavevuv-XXXXXX";
-    return std::string(mkdtemp(name.data()));
-  }();
-  ~TempDir() { std::filesystem::remove_all(path); }
-  std::string operator/(const std::string& name) const { return path + "/" + name; }
-};
-
 std::string Fixed(const std::string& p) { return "Header was fixed successfully in " + p + ".\n"; }
 std::string Good(const std::string& p) {
   return "The header in " + p + " appears to be correct.\n";
@@ -205,26 +196,3 @@ TEST(CommandLine, RunsAsUsersRunIt) {
 }
 
 }  // namespace
-
-// A watcher of the folder (a sync client, a media indexer) sees a file closed
-// after writing only where the tool repaired it.
-TEST(CommandLine, OpensForWritingOnlyWhatItRepairs) {
-  if (std::system("command -v inotifywait >/dev/null") != 0) {
-    GTEST_SKIP()
-        << "inotifywait not found (Debian package inotify-tools): opens for writing not counted";
-  }
-  const TempDir dir;
-  std::filesystem::create_directories(dir / "w");
-  WriteFile(dir / "w/good.wav", wavgen::Build({}));
-  WriteFile(dir / "w/tagged.wav", wavgen::Build({.after = "TAG" + std::string(125, 't')}));
-  WriteFile(dir / "w/notes.txt", "My notes: the data for the session is in the drive.");
-  WriteFile(dir / "w/bad1.wav", wavgen::Build({.riff = 8, .stored = 0}));
-  WriteFile(dir / "w/bad2.wav", wavgen::Build({.riff = 0, .stored = 0xFFFFFFFF}));
-  WriteFile(dir / "list.txt", "good.wav\ntagged.wav\nnotes.txt\nbad1.wav\nbad2.wav\ngood.wav\n");
-  const std::string script = "cd '" + dir.path +
-                             "' && (inotifywait -m -e close_write --format %f w >events 2>ready & "
-                             "until grep -q established ready; do sleep 0.05; done; '" ZAVEVUV_BIN
-                             "' list.txt w/ >/dev/null; sleep 0.2; kill $!)";
-  ASSERT_EQ(std::system(script.c_str()), 0);
-  EXPECT_EQ(ReadFile(dir / "events"), "bad1.wav\nbad2.wav\n");
-}

@@ -59,17 +59,34 @@ int OpenAndMaybeTruncate(const char* real, const char* path, int flags, va_list 
 
 }  // namespace
 
+// Each call comes in two names, the plain and the 64-bit one (and
+// __open_2, __open64_2 are what a fortified build calls): one body for both.
+#define PWRITE(name)                                                                             \
+  ssize_t name(int fd, const void* buf, std::size_t n, off_t offset) {                           \
+    using Call = ssize_t (*)(int, const void*, std::size_t, off_t);                              \
+    return Fault("lost-sync") ? static_cast<ssize_t>(n) : Next<Call>(#name)(fd, buf, n, offset); \
+  }
+#define OPEN(name)                                                 \
+  int name(const char* path, int flags, ...) {                     \
+    va_list args;                                                  \
+    va_start(args, flags);                                         \
+    const int fd = OpenAndMaybeTruncate(#name, path, flags, args); \
+    va_end(args);                                                  \
+    return fd;                                                     \
+  }
+#define OPEN_2(name)                                            \
+  int name(const char* path, int flags) {                       \
+    MaybeTruncate(flags);                                       \
+    return Next<int (*)(const char*, int)>(#name)(path, flags); \
+  }
+
 extern "C" {
-ssize_t pwrite(int fd, const void* buf, std::size_t n, off_t offset) {
-  return Fault("lost-sync") ? static_cast<ssize_t>(n)
-                            : Next<ssize_t (*)(int, const void*, std::size_t, off_t)>("pwrite")(
-                                  fd, buf, n, offset);
-}
-ssize_t pwrite64(int fd, const void* buf, std::size_t n, off_t offset) {
-  return Fault("lost-sync") ? static_cast<ssize_t>(n)
-                            : Next<ssize_t (*)(int, const void*, std::size_t, off_t)>("pwrite64")(
-                                  fd, buf, n, offset);
-}
+PWRITE(pwrite)
+PWRITE(pwrite64)
+OPEN(open)
+OPEN(open64)
+OPEN_2(__open_2)    // NOLINT(bugprone-reserved-identifier)
+OPEN_2(__open64_2)  // NOLINT(bugprone-reserved-identifier)
 int fdatasync(int fd) {
   if (Fault("lost-sync")) {
     errno = EIO;
@@ -79,20 +96,6 @@ int fdatasync(int fd) {
     Pause();
   }
   return Next<int (*)(int)>("fdatasync")(fd);
-}
-int open(const char* path, int flags, ...) {
-  va_list args;
-  va_start(args, flags);
-  const int fd = OpenAndMaybeTruncate("open", path, flags, args);
-  va_end(args);
-  return fd;
-}
-int open64(const char* path, int flags, ...) {
-  va_list args;
-  va_start(args, flags);
-  const int fd = OpenAndMaybeTruncate("open64", path, flags, args);
-  va_end(args);
-  return fd;
 }
 int fsetxattr(int fd, const char* name, const void* value, std::size_t size, int flags) {
   const int done = Next<int (*)(int, const char*, const void*, std::size_t, int)>("fsetxattr")(
@@ -109,15 +112,6 @@ int fallocate(int fd, int mode, off_t offset, off_t length) {
     nanosleep(&pause, nullptr);
   }
   return done;
-}
-// What a fortified build calls.
-int __open_2(const char* path, int flags) {  // NOLINT(bugprone-reserved-identifier)
-  MaybeTruncate(flags);
-  return Next<int (*)(const char*, int)>("__open_2")(path, flags);
-}
-int __open64_2(const char* path, int flags) {  // NOLINT(bugprone-reserved-identifier)
-  MaybeTruncate(flags);
-  return Next<int (*)(const char*, int)>("__open64_2")(path, flags);
 }
 ssize_t fgetxattr(int fd, const char* name, void* value, std::size_t size) {
   if (Fault("xattr-eio")) {

@@ -1,8 +1,7 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: MIT
 """Readers and taggers nobody here wrote, on what the tool repaired or left alone.
-    readers_test.py BINARY wave      Python's wave module: RIFF files as crashed writers leave them
-    readers_test.py BINARY sndfile   libsndfile and ffprobe on sparse 5 GiB files: RF64, BW64, JUNK
+    readers_test.py BINARY sndfile   libsndfile and ffprobe on sparse 5 GiB files: RF64, JUNK
                                      reserved, and RIFF made RF64 by an inserted block (cut off too)
     readers_test.py BINARY taggers   files tagged by id3 and mutagen are left alone; the fact count
                                      of a crashed IMA ADPCM file reads the same in ffprobe and libsndfile
@@ -17,13 +16,13 @@
                                      around an insert: what was said fixed stays fixed; a full ext4
                                      image: no frame lost (root only)
 """
-import ctypes, os, re, shutil, struct, subprocess, sys, tempfile, time, wave
+import ctypes, os, shutil, struct, subprocess, sys, tempfile, time, wave
 
 from wavs import chunk, wav
 
 tool, reader = sys.argv[1], sys.argv[2]
 SYSTEM = "/usr/bin/python3"  # Debian's python3-mutagen and python3-scipy are for the system's interpreter
-needs = {"wave": [], "sndfile": ["sndfile-info", "ffprobe", "fallocate"],
+needs = {"sndfile": ["sndfile-info", "ffprobe", "fallocate"],
          "taggers": ["id3", "ffmpeg", "ffprobe", "sndfile-info"],
          "writers": ["sox", "ffmpeg", "ffprobe", "sndfile-info", "sndfile-convert", "gst-launch-1.0", "id3"],
          "processes": ["sndfile-info", "ffprobe", "fallocate", "inotifywait"],
@@ -128,33 +127,12 @@ with tempfile.TemporaryDirectory() as tmp:
         os.close(fd)
         return value
 
-    if reader == "wave":
-        shapes = {"libsndfile": (8, 0, b""), "arecord": (0x80000024, 0x80000000, b""),
-                  "ffmpeg": (0xFFFFFFFF, 0xFFFFFFFF, info), "RIFF size stale": (36, None, b""),
-                  "valid, data in LIST": (None, None, info)}  # RIFF size, data size, chunks before
-        for name, (riff, stored, before) in shapes.items():
-            for ch, width in ((1, 1), (1, 2), (2, 1), (2, 2)):
-                audio = bytes((i * 7) & 0xFF for i in range(800 * ch * width))
-                data = wav(b"RIFF", riff, b"", ch, width, before, stored, len(audio)) + audio
-                with open(path, "wb") as f:
-                    f.write(data)
-                check(f"{name}, {ch} channel(s), {8 * width}-bit", path, GOOD if riff is None else FIXED,
-                      lambda: frames(path) == (800, audio) and (open(path, "rb").read() == data) == (riff is None))
-    elif reader == "sndfile":
-        def as_rf64():  # Debian's libsndfile 1.2 reads RF64, but not its copy BW64: shown renamed
-            with open(path, "r+b") as f:
-                f.write(b"RF64")
-            return counts(path, False)[0] == n
-
-        zeros, good = chunk(b"ds64", bytes(28)), chunk(b"ds64", struct.pack("<QQQI", 72 + big, big, n, 0))
+    if reader == "sndfile":
+        zeros = chunk(b"ds64", bytes(28))
         make(b"RF64", 0xFFFFFFFF, 0xFFFFFFFF, zeros)
         check("RF64 crashed", path, FIXED, lambda: counts(path, False) == [n, n])
-        make(b"BW64", 0, 0, zeros)
-        check("BW64 crashed", path, FIXED, as_rf64)
         make(b"RIFF", 0xFFFFFFFF, 0xFFFFFFFF, chunk(b"JUNK", bytes(28)))
         check("JUNK-reserved RIFF crashed", path, FIXED, lambda: counts(path, False) == [n, n])
-        make(b"RF64", 0xFFFFFFFF, 0xFFFFFFFF, good)
-        check("RF64 valid", path, GOOD, lambda: counts(path, False) == [n, n])
         insertable = run("stat", "-f", "-c", "%T", tmp).strip() in ("ext2/ext3", "xfs")
         if not insertable:
             print(f"not checked: inserts, as {tmp} is not ext4 or XFS")
@@ -172,22 +150,10 @@ with tempfile.TemporaryDirectory() as tmp:
         holder.wait()
         if insertable:
             check("given again: made RF64", path, FIXED, lambda: upgraded(head))
-            # Inserts cut off part-way, as a power cut leaves them.
+            # An insert cut off before its head block (the rest: "processes").
             head = make(b"RIFF", 0xFFFFFFFF, 0xFFFFFFFF)
             run("fallocate", "--insert-range", "--offset", "0", "--length", "4096", path)
             check("cut off: the inserted block, no head", path, FIXED, lambda: upgraded(head))
-            os.setxattr(path, "user.zavevuv_32uvo.insert", b"4096 %d" % (len(head) + big))
-            check("cut off: intent left on a whole RF64 file", path, GOOD,
-                  lambda: upgraded(head) and not os.listxattr(path))
-            head = make(b"RIFF", 0xFFFFFFFF, 0xFFFFFFFF)
-            with open(path, "r+b") as f:
-                f.seek(2 << 30)
-                f.write(b"\x05\x06" * (1 << 19))
-            before = intent(4096)
-            run("fallocate", "--insert-range", "--offset", str((2 << 30) + 4096), "--length", "4096", path)
-            os.setxattr(path, "user.zavevuv_32uvo.insert", before)
-            check("cut off: a hole shifted into the audio", path, FIXED,
-                  lambda: upgraded(head) and not os.listxattr(path))
         if os.geteuid() == 0:  # a tmpfs in a mount namespace of its own: no insert there
             make(b"RIFF", 8, 0)
             said = subprocess.run(["unshare", "--mount", "--propagation", "private", "sh", "-c",

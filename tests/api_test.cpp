@@ -1,0 +1,366 @@
+// SPDX-License-Identifier: MIT
+// The C interface as programs call it: by descriptor, on a file only a
+// callback reads, with reports of other versions' sizes, with memory run out;
+// and inside a host: on a 64 KiB thread stack, beside the host's own SIGURG
+// and threads while another process breaks the lease. (A user who may only
+// read a file meets the check through the zavevuv command's table.) The test preload is
+// loaded; a test that wants a fault sets ZAVEVUV_FAULT.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <pthread.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <zavevuv.h>
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstddef>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "files.h"
+#include "wavgen.h"
+
+namespace {
+
+// 1,000 frames of 16-bit stereo, the sizes as a recorder leaves them before
+// its first sample, and the same repaired.
+const std::string kCrashed =
+    wavgen::Build({.riff = 36, .channels = 2, .samples = wavgen::Tone(4000), .stored = 0});
+const std::string kRepaired = wavgen::Build({.channels = 2, .samples = wavgen::Tone(4000)});
+
+// kCrashed at `path`, grown sparsely to `length` bytes when that is longer.
+void Crashed(const std::string& path, std::uint64_t length = 0) {
+  WriteFile(path, kCrashed);
+  ASSERT_EQ(length > kCrashed.size() ? truncate(path.c_str(), static_cast<off_t>(length)) : 0, 0);
+}
+
+zavevuv_report Report() {
+  zavevuv_report r{};
+  r.size = sizeof r;
+  return r;
+}
+
+struct FdRow {
+  const char* name;
+  int flags;
+  bool repair;
+  int outcome, error, writeError;
+};
+
+// A descriptor the caller holds: used as it was opened, its offset kept, left
+// open; one that cannot serve the call is refused and the file left as it was.
+TEST(Descriptors, AreUsedAsOpenedAndLeftOpen) {
+  const FdRow rows[] = {
+      {"read-only, repair", O_RDONLY, true, ZAVEVUV_CANNOT_OPEN, EBADF, EBADF},
+      {"O_APPEND, repair", O_RDWR | O_APPEND, true, ZAVEVUV_CANNOT_OPEN, EINVAL, EINVAL},
+      {"O_APPEND, check", O_RDWR | O_APPEND, false, ZAVEVUV_FIXED, 0, EINVAL},
+      {"O_PATH, check", O_PATH, false, ZAVEVUV_CANNOT_OPEN, EBADF, EBADF},
+      {"read-write, repair", O_RDWR, true, ZAVEVUV_FIXED, 0, 0},
+  };
+  const TempDir dir;
+  const std::string path = dir / "held.wav";
+  for (const FdRow& row : rows) {
+    SCOPED_TRACE(row.name);
+    Crashed(path);
+    const int fd = open(path.c_str(), row.flags);
+    lseek(fd, 123, SEEK_SET);
+    zavevuv_report r = Report();
+    EXPECT_EQ(row.repair ? zavevuv_repair_fd(fd, &r) : zavevuv_check_fd(fd, &r), row.outcome);
+    EXPECT_EQ(r.error, row.error);
+    EXPECT_EQ(r.write_error, row.writeError);
+    const bool repaired = row.repair && row.outcome == ZAVEVUV_FIXED;
+    EXPECT_EQ(ReadFile(path), repaired ? kRepaired : kCrashed);
+    EXPECT_EQ(repaired ? zavevuv_repair_fd(fd, &r) : ZAVEVUV_CORRECT, ZAVEVUV_CORRECT);
+    EXPECT_EQ(row.flags == O_PATH ? 123 : lseek(fd, 0, SEEK_CUR), 123);
+    EXPECT_EQ(close(fd), 0);
+  }
+  zavevuv_report r = Report();
+  EXPECT_EQ(zavevuv_check_fd(-1, &r), ZAVEVUV_CANNOT_OPEN);
+  EXPECT_EQ(r.error, EBADF);
+}
+
+// Past 4 GiB through a descriptor, which no insert is made on: the sizes say
+// "to the end", the report that an insert would have made it RF64.
+TEST(Descriptors, PastFourGiBTheSizesSayToTheEnd) {
+  const TempDir dir;
+  Crashed(dir / "big.wav", 5ULL << 30U);
+  const int fd = open((dir / "big.wav").c_str(), O_RDWR);
+  zavevuv_report r = Report();
+  EXPECT_EQ(zavevuv_repair_fd(fd, &r), ZAVEVUV_TO_END);
+  EXPECT_TRUE(r.insert != 0 && r.rf64 == 0);
+  EXPECT_EQ(zavevuv_repair_fd(fd, &r), ZAVEVUV_TOO_LARGE);
+  EXPECT_EQ(r.fields, 0U);
+  close(fd);
+}
+
+// A file that only the callback reads: `bytes`, then zeros to `length`.
+struct Memory {
+  std::string bytes;
+  std::uint64_t length;
+  bool fail = false;
+  int Decide(std::size_t given, zavevuv_plan* plan, zavevuv_report* report) {
+    const auto read = [](void* user, std::uint64_t at, void* out, std::size_t size) {
+      const auto* m = static_cast<const Memory*>(user);
+      if (m->fail || at + size > m->length) {
+        return -1;
+      }
+      std::memset(out, 0, size);
+      if (at < m->bytes.size()) {
+        std::memcpy(out, m->bytes.data() + at, std::min<std::size_t>(size, m->bytes.size() - at));
+      }
+      return 0;
+    };
+    return zavevuv_decide(bytes.data(), given, length, read, this, plan, report);
+  }
+};
+
+TEST(Decide, ReadsTheRestThroughTheCallback) {
+  Memory m{kCrashed, kCrashed.size()};
+  zavevuv_plan p{};
+  p.size = sizeof p;
+  zavevuv_report r = Report();
+  EXPECT_EQ(m.Decide(12, &p, &r), ZAVEVUV_FIXED);
+  EXPECT_EQ(p.insert, ZAVEVUV_INSERT_NONE);
+  EXPECT_EQ(r.frames, 1000U);
+  for (unsigned i = 0; i < p.count; ++i) {
+    m.bytes.replace(p.fields[i].offset, p.fields[i].width,
+                    reinterpret_cast<const char*>(p.fields[i].bytes), p.fields[i].width);
+  }
+  EXPECT_EQ(m.bytes, kRepaired);
+  EXPECT_EQ(m.Decide(m.bytes.size(), &p, nullptr), ZAVEVUV_CORRECT);
+  EXPECT_EQ(p.count, 0U);
+  m.fail = true;
+  EXPECT_EQ(m.Decide(12, &p, &r), ZAVEVUV_READ_FAILED);
+  EXPECT_EQ(r.error, 0);
+  // 5 GiB that only the callback knows of: an insert would make it RF64.
+  m = {kCrashed, 5ULL << 30U};
+  EXPECT_EQ(m.Decide(m.bytes.size(), &p, &r), ZAVEVUV_TO_END);
+  EXPECT_TRUE(p.insert == ZAVEVUV_INSERT_MAKE && r.insert != 0);
+  EXPECT_EQ(p.audio_bytes, m.length - 44);
+  std::array<char, 4096> block{};
+  ASSERT_EQ(zavevuv_head_block(&p, 4096, block.data(), block.size()), 0);
+  const std::string head(block.data(), 32);
+  EXPECT_EQ(head.substr(0, 4) + head.substr(12, 4), "RF64ds64");
+  EXPECT_EQ(head.substr(28, 4), wavgen::Le32(static_cast<std::uint32_t>(p.audio_bytes)));
+  EXPECT_EQ(zavevuv_head_block(&p, 1000, block.data(), block.size()), ZAVEVUV_INVALID);
+  EXPECT_EQ(zavevuv_head_block(&p, 8192, block.data(), block.size()), ZAVEVUV_INVALID);
+  EXPECT_EQ(zavevuv_decide(nullptr, 5, 0, nullptr, nullptr, &p, nullptr), ZAVEVUV_INVALID);
+}
+
+// A caller built against the 1.3 report, one built against a larger report,
+// and ones whose report holds no outcome: each gets what its size holds and
+// learns how much; no byte past that is written.
+TEST(Reports, FillWhatTheirSizeHolds) {
+  const TempDir dir;
+  Crashed(dir / "old.wav");
+  const std::size_t v13 = offsetof(zavevuv_report, write_error), ours = sizeof(zavevuv_report);
+  struct {
+    std::size_t size, filled;
+    int outcome;
+  } const rows[] = {{v13, v13, ZAVEVUV_FIXED},
+                    {ours + 16, ours, ZAVEVUV_FIXED},
+                    {0, 0, ZAVEVUV_INVALID},
+                    {sizeof(std::size_t), sizeof(std::size_t), ZAVEVUV_INVALID}};
+  for (const auto& row : rows) {
+    alignas(zavevuv_report) std::array<unsigned char, sizeof(zavevuv_report) + 16> bytes{};
+    bytes.fill(0xAA);
+    std::memcpy(bytes.data(), &row.size, sizeof row.size);
+    const int outcome =
+        zavevuv_check((dir / "old.wav").c_str(), reinterpret_cast<zavevuv_report*>(bytes.data()));
+    std::size_t filled = 0;
+    std::memcpy(&filled, bytes.data(), sizeof filled);
+    EXPECT_EQ(outcome, row.outcome) << row.size;
+    EXPECT_EQ(filled, row.filled) << row.size;
+    const std::size_t end = std::max(row.filled, sizeof(std::size_t));
+    EXPECT_EQ(std::count(bytes.begin() + static_cast<long>(end), bytes.end(), 0xAA),
+              static_cast<long>(bytes.size() - end))
+        << row.size;
+  }
+}
+
+// The names the JSON of the zavevuv command shows are checked there.
+TEST(Names, OutOfRangeIsUnknown) {
+  EXPECT_EQ(zavevuv_version_number(), ZAVEVUV_VERSION_NUMBER);
+  EXPECT_STREQ(zavevuv_outcome_name(-1), "unknown");
+  EXPECT_STREQ(zavevuv_outcome_name(ZAVEVUV_INVALID + 1), "unknown");
+  zavevuv_report r = Report();
+  EXPECT_EQ(zavevuv_check(nullptr, &r), ZAVEVUV_INVALID);
+  EXPECT_EQ(r.outcome, ZAVEVUV_INVALID);
+}
+
+#ifndef ZAVEVUV_SANITIZED
+bool starve = false;  // this program's malloc, which the library's operator new calls, fails
+#endif
+
+// Memory that runs out inside a repair: said, and the file repaired next time.
+TEST(Memory, RunningOutIsAnOutcome) {
+#ifdef ZAVEVUV_SANITIZED
+  GTEST_SKIP() << "the sanitizers' malloc is their own";
+#else
+  const TempDir dir;
+  const std::string path = dir / "starved.wav";
+  Crashed(path);
+  zavevuv_report r = Report();
+  starve = true;
+  const int outcome = zavevuv_repair(path.c_str(), &r);
+  starve = false;
+  EXPECT_EQ(outcome, ZAVEVUV_NO_MEMORY);
+  EXPECT_EQ(r.error, ENOMEM);
+  EXPECT_EQ(zavevuv_repair(path.c_str(), nullptr), ZAVEVUV_FIXED);
+#endif
+}
+
+constexpr std::size_t kStack = 64U << 10U, kGuard = 4096;
+
+// Runs `call` on a thread whose 64 KiB stack (a guard page below it) is filled
+// with a pattern: the deepest byte changed is as deep as the call went.
+std::size_t StackUsed(const std::function<void()>& call) {
+  auto* m = static_cast<unsigned char*>(mmap(nullptr, kGuard + kStack, PROT_READ | PROT_WRITE,
+                                             MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0));
+  mprotect(m, kGuard, PROT_NONE);
+  std::memset(m + kGuard, 0xA5, kStack);
+  pthread_attr_t attr;
+  pthread_attr_init(&attr);
+  pthread_attr_setstack(&attr, m + kGuard, kStack);
+  std::pair<const std::function<void()>*, std::uintptr_t> job{&call, 0};
+  pthread_t thread;
+  pthread_create(
+      &thread, &attr,
+      [](void* arg) -> void* {
+        auto* j = static_cast<decltype(job)*>(arg);
+        volatile char entry = 0;
+        (*j->first)();
+        j->second = reinterpret_cast<std::uintptr_t>(&entry);
+        return nullptr;
+      },
+      &job);
+  pthread_join(thread, nullptr);
+  std::size_t low = kGuard;
+  while (low < kGuard + kStack && m[low] == 0xA5) {
+    ++low;
+  }
+  munmap(m, kGuard + kStack);
+  pthread_attr_destroy(&attr);
+  return job.second - reinterpret_cast<std::uintptr_t>(m + low);
+}
+
+TEST(Embedding, EachEntryPointFitsASmallStack) {
+#ifdef ZAVEVUV_SANITIZED
+  const std::size_t most = kStack;  // the sanitizers' frames are larger
+#else
+  const std::size_t most = 16U << 10U;
+#endif
+  const TempDir dir;
+  const std::string path = dir / "t.wav";
+  const auto on_fd = [&](bool repair) {
+    const int fd = open(path.c_str(), repair ? O_RDWR : O_RDONLY);
+    const int outcome = repair ? zavevuv_repair_fd(fd, nullptr) : zavevuv_check_fd(fd, nullptr);
+    close(fd);
+    return outcome;
+  };
+  const auto decide = [] {  // and the head block of the insert it plans
+    Memory m{kCrashed, 5ULL << 30U};
+    zavevuv_plan plan{};
+    plan.size = sizeof plan;
+    static std::array<char, 4096> block;
+    const int outcome = m.Decide(m.bytes.size(), &plan, nullptr);
+    return zavevuv_head_block(&plan, 4096, block.data(), block.size()) == 0 ? outcome : -1;
+  };
+  const std::tuple<const char*, std::uint64_t, std::function<int()>> calls[] = {
+      {"check", 0, [&] { return zavevuv_check(path.c_str(), nullptr); }},
+      {"repair", 0, [&] { return zavevuv_repair(path.c_str(), nullptr); }},
+      {"check_fd", 0, [&] { return on_fd(false); }},
+      {"repair_fd", 0, [&] { return on_fd(true); }},
+      {"repair, 5 GiB", 5ULL << 30U, [&] { return zavevuv_repair(path.c_str(), nullptr); }},
+      {"decide, head_block", 0, decide},
+  };
+  for (const auto& [name, length, call] : calls) {
+    Crashed(path, length);
+    int outcome = -1;
+    const std::size_t used = StackUsed([&] { outcome = call(); });
+    EXPECT_TRUE(outcome == ZAVEVUV_FIXED || outcome == ZAVEVUV_TO_END) << name;
+    EXPECT_LE(used, most) << name;
+    std::cout << name << ": " << used << " bytes of stack\n";
+  }
+}
+
+std::atomic<int> urgent = 0;
+
+// Repairs `path` while another process, 150 ms in, opens it (so breaks the
+// lease) or sends this one SIGURG: the outcome, or -1 if that failed.
+int RepairWhile(const std::string& path, bool opens, zavevuv_report* report) {
+  const pid_t parent = getpid();
+  const pid_t other = fork();
+  if (other == 0) {
+    usleep(150000);
+    _exit(opens ? static_cast<int>(open(path.c_str(), O_RDONLY) < 0) : kill(parent, SIGURG));
+  }
+  const int outcome = zavevuv_repair(path.c_str(), report);
+  int status = 0;
+  waitpid(other, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? outcome : -1;
+}
+
+// Each sync slowed: the host's SIGURG during a repair reaches its handler
+// once; with SIGURG blocked, a lease broken leaves none pending.
+TEST(Embedding, TheHostsSigurgIsItsOwn) {
+  const TempDir dir;
+  setenv("ZAVEVUV_FAULT", "slow-sync", 1);
+  struct sigaction act {};
+  act.sa_handler = [](int) { urgent.fetch_add(1); };
+  sigaction(SIGURG, &act, nullptr);
+  Crashed(dir / "host.wav");
+  EXPECT_EQ(RepairWhile(dir / "host.wav", false, nullptr), ZAVEVUV_FIXED);
+  EXPECT_EQ(urgent.load(), 1);
+  sigset_t urg;
+  sigset_t pending;
+  sigemptyset(&urg);
+  sigaddset(&urg, SIGURG);
+  sigprocmask(SIG_BLOCK, &urg, nullptr);
+  Crashed(dir / "host.wav");
+  EXPECT_EQ(RepairWhile(dir / "host.wav", true, nullptr), ZAVEVUV_FIXED);
+  sigpending(&pending);
+  EXPECT_EQ(sigismember(&pending, SIGURG), 0);
+  sigprocmask(SIG_UNBLOCK, &urg, nullptr);
+  unsetenv("ZAVEVUV_FAULT");
+}
+
+// A host of two threads, neither blocking a signal, has a file past 4 GiB
+// made RF64 by an inserted block, slowed, while another process opens it: the
+// lease's break ends no thread of it.
+TEST(Embedding, ALeaseBrokenMidInsertEndsNoThread) {
+  const TempDir dir;
+  Crashed(dir / "lease.wav", 5ULL << 30U);
+  setenv("ZAVEVUV_FAULT", "slow-insert", 1);
+  std::thread idle([] { std::this_thread::sleep_for(std::chrono::seconds(2)); });
+  zavevuv_report r = Report();
+  const int outcome = RepairWhile(dir / "lease.wav", true, &r);
+  idle.join();
+  unsetenv("ZAVEVUV_FAULT");
+  if (outcome == ZAVEVUV_TO_END) {
+    GTEST_SKIP() << "no insert on this file system";
+  }
+  EXPECT_EQ(outcome, ZAVEVUV_FIXED);
+  EXPECT_EQ(r.rf64, 1);
+  EXPECT_EQ(ReadHead(dir / "lease.wav", 4), "RF64");
+}
+
+}  // namespace
+
+#ifndef ZAVEVUV_SANITIZED
+extern "C" void* __libc_malloc(std::size_t size);  // NOLINT(bugprone-reserved-identifier)
+extern "C" void* malloc(std::size_t size) noexcept {
+  if (starve) {
+    errno = ENOMEM;
+    return nullptr;
+  }
+  return __libc_malloc(size);
+}
+#endif

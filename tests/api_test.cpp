@@ -2,7 +2,8 @@
 // The C interface as programs call it: by descriptor, on a file only a
 // callback reads, with reports of other versions' sizes, with memory run out;
 // and inside a host: on a 64 KiB thread stack, beside the host's own SIGURG
-// and threads while another process breaks the lease. (A user who may only
+// and threads while another process breaks the lease, and from eight threads
+// at once. (A user who may only
 // read a file meets the check through the zavevuv command's table.) The test preload is
 // loaded; a test that wants a fault sets ZAVEVUV_FAULT.
 #include <fcntl.h>
@@ -23,6 +24,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "files.h"
 #include "wavgen.h"
@@ -350,6 +352,34 @@ TEST(Embedding, ALeaseBrokenMidInsertEndsNoThread) {
   EXPECT_EQ(outcome, ZAVEVUV_FIXED);
   EXPECT_EQ(r.rf64, 1);
   EXPECT_EQ(ReadHead(dir / "lease.wav", 4), "RF64");
+}
+
+// Eight threads, each repairing a file of its own over and over: CI runs
+// this under ThreadSanitizer.
+TEST(Threads, RepairFilesOfTheirOwnAtOnce) {
+  const TempDir dir;
+  std::atomic<int> wrong = 0;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([&, t] {
+      const std::string path = dir / ("thread" + std::to_string(t) + ".wav");
+      for (std::uint32_t audio = 4000; audio < 4100; audio += 4) {
+        WriteFile(path,
+                  wavgen::Build(
+                      {.riff = 36, .channels = 2, .samples = wavgen::Tone(audio), .stored = 0}));
+        zavevuv_report r = Report();
+        const bool right = zavevuv_check(path.c_str(), &r) == ZAVEVUV_FIXED &&
+                           zavevuv_repair(path.c_str(), &r) == ZAVEVUV_FIXED &&
+                           r.audio_bytes == audio &&
+                           zavevuv_repair(path.c_str(), &r) == ZAVEVUV_CORRECT;
+        wrong += static_cast<int>(!right);
+      }
+    });
+  }
+  for (std::thread& thread : threads) {
+    thread.join();
+  }
+  EXPECT_EQ(wrong.load(), 0);
 }
 
 }  // namespace

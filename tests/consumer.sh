@@ -31,7 +31,7 @@ open(sys.argv[1], "wb").write(head + b"data" + struct.pack("<I", 0) + audio)' "$
 
 echo "== built by find_package, shared and static"
 cmake -S "$source/tests/consumer" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$work/stage" \
-  -DCMAKE_C_FLAGS="-Wall -Werror" >/dev/null
+  -DCMAKE_C_FLAGS="-std=c11 -Wall -Wextra -Wpedantic -Wconversion -Wshadow -Werror" >/dev/null
 cmake --build "$work/consumer" >/dev/null
 for program in launch launch_static; do
   take "$work/$program.wav"

@@ -201,6 +201,8 @@ std::vector<Row> Tails() {
       {"APEv2, crashed", Build({.riff = 0, .stored = 0xFFFFFFFF, .after = wavgen::Ape(false)}),
        Fixed, Sizes(836, 800)},
       {"ID3v2 footer, valid", Build({.after = wavgen::kId3v2}), Correct},
+      {"ID3v2 footer, an empty tag, no audio", Build({.samples = "", .after = std::string(
+       "ID3\x04\x00\x10\0\0\0\0" "3DI\x04\x00\x10\0\0\0\0", 20)}), Correct},
       {"ID3v2 footer, odd audio", Build({.riff = 8, .bits = 8, .samples = Tone(801), .stored = 0,
        .after = wavgen::kId3v2}), Fixed, Sizes(837, 801)},
       // What follows the audio, round two: cut tags and ids, chains found

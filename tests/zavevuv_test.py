@@ -163,8 +163,8 @@ def table():
                ("t0.wav" + FIX1 + "t1.wav" + FIX1, summary(2, 0, 2, 0, 0, 0), -signal.SIGINT, True))
     with tempfile.TemporaryDirectory() as d:  # names in JSON: valid UTF-8 as it is, other bytes escaped
         os.chdir(d)
-        names = [b"\xc3\xbf", b"\xe0\xa0\x80", b"\xef\xbf\xbd", b"\xed\x9f\xbf", b"\xf0\x90\x80\x80",
-                 b"\xf4\x8f\xbf\xbf", b"\x7f\x01", b"\x80", b"\xc1\xbf", b"\xe0\x9f\xbf", b"\xed\xa0\x80",
+        names = [b"\xc2\x80", b'a"\\', b"\xc3\xbf", b"\xe0\xa0\x80", b"\xef\xbf\xbd", b"\xed\x9f\xbf",
+                 b"\xf0\x90\x80\x80", b"\xf4\x8f\xbf\xbf", b"\x7f\x01", b"\x80", b"\xc1\xbf", b"\xe0\x9f\xbf", b"\xed\xa0\x80",
                  b"\xf0\x8f\xbf\xbf", b"\xf4\x90\x80\x80", b"\xf5\x80\x80\x80", b"\xc3("]
         for name in names:
             open(name, "wb").write(GOOD)
@@ -172,7 +172,8 @@ def table():
         want = []
         for raw in names:
             text = raw.decode("utf-8", "surrogateescape")
-            quoted = "".join(f"\\u{ord(c):04x}" if 0xDC80 <= ord(c) <= 0xDCFF or ord(c) < 0x20 else c for c in text)
+            quoted = "".join("\\" + c if c in '"\\' else f"\\u{ord(c):04x}" if 0xDC80 <= ord(c) <= 0xDCFF
+                             or ord(c) < 0x20 else c for c in text)
             want.append(b'{"path":"' + quoted.encode() + b'",')
         expect("JSON paths, byte by byte", [line[:len(w)] for line, w in zip(done.stdout.splitlines(), want)], want)
     if SANITIZED:

@@ -41,14 +41,8 @@ if ldd "$work/consumer/launch_static" | grep -q libzavevuv; then
   echo "FAIL: the static build loads libzavevuv.so"; exit 1
 fi
 
-echo "== pip installs the Python package offline; it repairs a crashed take, and wave reads every frame"
+echo "== pip installs the Python package offline, and it repairs a crashed take"
 python3 -m pip install -q --no-index --target "$work/pip" "$source/python" 2>/dev/null ||
   { echo "FAIL: pip install ./python"; exit 1; }
 take "$work/py.wav"
 LD_LIBRARY_PATH="$libdir" PYTHONPATH="$work/pip" python3 "$source/examples/launch.py" "$work/py.wav"
-python3 -c '
-import sys, wave
-with wave.open(sys.argv[1]) as w:
-    frames = w.readframes(w.getnframes())
-    assert w.getnframes() == 1024 and len(frames) == 4096, (w.getnframes(), len(frames))
-print("wave: 1024 frames, every byte read")' "$work/py.wav"

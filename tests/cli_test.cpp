@@ -52,6 +52,9 @@ const std::string kLostSync =
     "ASAN_OPTIONS=verify_asan_link_order=0 ZAVEVUV_FAULT=lost-sync LD_PRELOAD='" ZAVEVUV_FAULTS
     "' ";
 
+// A name with C0 (ESC, a line feed) and C1 controls (U+009B, a raw 0x9B) and a backslash.
+const std::string kForged = "e\x1b[2J\xc2\x9b\x9b\\\n.wav";
+
 // The files every row starts from, made afresh for each row.
 void MakeFixture(const TempDir& dir) {
   std::filesystem::permissions(dir.path, std::filesystem::perms::all);
@@ -77,6 +80,7 @@ void MakeFixture(const TempDir& dir) {
   WriteFile(dir / "long.txt", longName);
   WriteFile(dir / "zero.txt", std::string("bad.wav\0\0x", 10));  // an empty name: binary
   WriteFile(dir / "w/a\nb.wav", wavgen::Build({.riff = 8, .stored = 0}));
+  WriteFile(dir / kForged, wavgen::Build({.riff = 8, .stored = 0}));
   WriteFile(dir / "nul.txt", std::string("w/one.wav\0w/a\nb.wav\0", 20));  // find -print0
   WriteFile(dir / "over.txt", "bad.wav\n" + std::string(4096, 'o') + "\n");
   WriteFile(dir / "edge.txt", "w/" + std::string(4093, 'e') + "\r\n");  // 4,095 bytes and a CR
@@ -149,6 +153,7 @@ TEST(CommandLine, RunsAsUsersRunIt) {
        "\"$BIN\" bad.wav >/dev/full; "},  // repaired all the same
       {{"bad.wav"}, "", 1, "", "exec >&-; "},
       {{"bad.wav"}, Fixed("bad.wav")},
+      {{kForged}, Fixed("e\\033[2J\\302\\233\\233\\\\n.wav")},  // escaped; the backslash as it is
       {{"list.txt"}, "Cannot find data block in wave file!\n"},
       {{"cut.wav"}, "The header in cut.wav is truncated.\n"},
       {{"list.txt", "w/"}, Read(3) + Fixed("w/one.wav") + Fixed("w/two.wav") + Good("w/three.wav")},
@@ -159,9 +164,9 @@ TEST(CommandLine, RunsAsUsersRunIt) {
            "List called many.txt names more than 512 files; the rest were not checked.\n"},
       {{"dup.txt", ""}, Read(2) + Fixed("bad.wav") + Good("bad.wav")},
       {{"zero.txt", ""}, Unreadable("zero.txt"), 1},
-      {{"nul.txt", ""}, Read(2) + Fixed("w/one.wav") + Fixed("w/a\nb.wav")},
+      {{"nul.txt", ""}, Read(2) + Fixed("w/one.wav") + Fixed("w/a\\nb.wav")},
       {{"/dev/stdin", ""},
-       Read(2) + Fixed("w/four.wav") + Fixed("w/a\nb.wav"),
+       Read(2) + Fixed("w/four.wav") + Fixed("w/a\\nb.wav"),
        0,
        "",
        "find w -name 'four.wav' -print0 -o -name 'a?b.wav' -print0 | "},

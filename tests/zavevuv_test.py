@@ -66,7 +66,8 @@ TABLE = [
          "card/take1.wav" + FIX1, "", 0),
         (["-r", "card/sub", "card/link.wav"], None, "card/sub/take3.wav: correct\ncard/link.wav: correct\n",
          summary(2, 2, 0, 0, 0, 0), 0)]),
-    ({"a.wav": GOOD, "a\nb.wav": CRASHED}, [
+    ({"a.wav": GOOD, "a\nb.wav": CRASHED, "e\x1b[2J\u009b\udc9b\\.wav": GOOD}, [
+        (["-n", "e\x1b[2J\u009b\udc9b\\.wav"], None, "e\\033[2J\\302\\233\\233\\\\.wav: correct\n", "", 0),
         (["--files0-from=-"], b"a.wav\0a\nb.wav", "a.wav: correct\na\\nb.wav" + FIX1, summary(2, 1, 1, 0, 0, 0), 0),
         (["--files0-from", "-", "-q"], b"a.wav\0\0a\nb.wav\0", "", "zavevuv: -:2: invalid zero-length file name\n", 2),
         (["--files0-from=none"], None, "", "zavevuv: none: cannot open list: No such file or directory\n", 2)]),
@@ -173,7 +174,7 @@ def table():
         for raw in names:
             text = raw.decode("utf-8", "surrogateescape")
             quoted = "".join("\\" + c if c in '"\\' else f"\\u{ord(c):04x}" if 0xDC80 <= ord(c) <= 0xDCFF
-                             or ord(c) < 0x20 else c for c in text)
+                             or ord(c) < 0x20 or 0x7F <= ord(c) <= 0x9F else c for c in text)
             want.append(b'{"path":"' + quoted.encode() + b'",')
         expect("JSON paths, byte by byte", [line[:len(w)] for line, w in zip(done.stdout.splitlines(), want)], want)
     if SANITIZED:

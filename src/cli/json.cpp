@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "lines.h"
+#include "output.h"
 
 namespace zavevuv::cli {
 namespace {
@@ -51,35 +52,6 @@ void Hex4(std::string& out, unsigned code) {
   out += escape.data();
 }
 
-// The length of the valid UTF-8 sequence at s[i], or 0: no overlong forms,
-// no surrogates, nothing past U+10FFFF.
-std::size_t Utf8At(const std::string& s, std::size_t i) {
-  const auto at = [&](std::size_t k) {
-    return i + k < s.size() ? static_cast<unsigned char>(s[i + k]) : 0U;
-  };
-  const unsigned b0 = at(0);
-  const auto tail = [&](std::size_t k, unsigned low, unsigned high) {
-    return at(k) >= low && at(k) <= high;
-  };
-  if (b0 < 0x80) {
-    return 1;
-  }
-  if (b0 >= 0xC2 && b0 <= 0xDF) {
-    return tail(1, 0x80, 0xBF) ? 2 : 0;
-  }
-  if (b0 >= 0xE0 && b0 <= 0xEF) {
-    const unsigned low = b0 == 0xE0 ? 0xA0 : 0x80;   // no overlong form
-    const unsigned high = b0 == 0xED ? 0x9F : 0xBF;  // no surrogate
-    return tail(1, low, high) && tail(2, 0x80, 0xBF) ? 3 : 0;
-  }
-  if (b0 >= 0xF0 && b0 <= 0xF4) {
-    const unsigned low = b0 == 0xF0 ? 0x90 : 0x80;   // no overlong form
-    const unsigned high = b0 == 0xF4 ? 0x8F : 0xBF;  // nothing past U+10FFFF
-    return tail(1, low, high) && tail(2, 0x80, 0xBF) && tail(3, 0x80, 0xBF) ? 4 : 0;
-  }
-  return 0;
-}
-
 std::string Quoted(const std::string& s) {
   std::string out = "\"";
   for (std::size_t i = 0; i < s.size();) {
@@ -92,8 +64,10 @@ std::string Quoted(const std::string& s) {
       out += s[i];
     } else if (byte == '\n') {
       out += "\\n";
-    } else if (byte < 0x20) {
+    } else if (byte < 0x20 || byte == 0x7F) {
       Hex4(out, byte);
+    } else if (n == 2 && byte == 0xC2 && static_cast<unsigned char>(s[i + 1]) < 0xA0) {
+      Hex4(out, static_cast<unsigned char>(s[i + 1]));  // a C1 control, U+0080 to U+009F
     } else {
       out.append(s, i, n);
     }

@@ -6,32 +6,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "output.h"
+
 namespace zavevuv::cli {
 namespace {
-
-// A path as a line shows it: a backslash and the control bytes (a line feed
-// in a name, say) escaped as `ls -b` does, so that no name can pass for a
-// line of its own; everything else as it is.
-std::string Shown(const std::string& path) {
-  std::string shown;
-  for (const char c : path) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '\\') {
-      shown += "\\\\";
-    } else if (c == '\n') {
-      shown += "\\n";
-    } else if (c == '\t') {
-      shown += "\\t";
-    } else if (byte < 0x20 || byte == 0x7F) {
-      std::array<char, 5> octal{};
-      std::snprintf(octal.data(), octal.size(), "\\%03o", byte);
-      shown += octal.data();
-    } else {
-      shown += c;
-    }
-  }
-  return shown;
-}
 
 // " (6.43 s)", rounded to the hundredth, where the count and the rate are
 // known.
@@ -150,7 +128,7 @@ int StatusOf(Verdict verdict) {
 }
 
 std::string TextLine(const std::string& path, const zavevuv_report& r, bool check, bool recursive) {
-  const std::string name = Shown(path) + ": ";
+  const std::string name = Escaped(path, true) + ": ";
   switch (Judge(r, check)) {
     case Verdict::Correct:
       return name + "correct\n";
@@ -169,7 +147,7 @@ std::string TextLine(const std::string& path, const zavevuv_report& r, bool chec
 }
 
 std::string Diagnostic(const std::string& path, const char* reason, int error) {
-  std::string line = "zavevuv: " + Shown(path) + ": " + reason;
+  std::string line = "zavevuv: " + Escaped(path, true) + ": " + reason;
   if (error != 0) {
     line += std::string(": ") + std::strerror(error);
   }

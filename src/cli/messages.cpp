@@ -9,7 +9,8 @@
 
 namespace zavevuv {
 
-std::string Message(Outcome outcome, std::string_view path) {
+std::string Message(Outcome outcome, std::string_view name) {
+  const std::string path = Escaped(name, false);
   switch (outcome) {
     case Outcome::CannotOpen:
       return Format("File called %s cannot be found.\n", {path});
@@ -71,16 +72,16 @@ std::string ListCount(std::size_t names) {
 }
 
 std::string ListMissing(std::string_view list) {
-  return Format("List called %s does not exist\n", {list});
+  return Format("List called %s does not exist\n", {Escaped(list, false)});
 }
 
 std::string ListUnreadable(std::string_view list) {
-  return Format("List called %s cannot be read\n", {list});
+  return Format("List called %s cannot be read\n", {Escaped(list, false)});
 }
 
 std::string ListTooLong(std::string_view list) {
   return Format("List called %s names more than %i files; the rest were not checked.\n",
-                {list, std::to_string(kMaxNames)});
+                {Escaped(list, false), std::to_string(kMaxNames)});
 }
 
 }  // namespace zavevuv

@@ -10,7 +10,8 @@
 
 namespace zavevuv {
 
-// The line reported for a file's outcome, ending in a line feed.
+// The line reported for a file's outcome, ending in a line feed. Here and in
+// the list's lines, a name's control bytes are escaped (see Escaped).
 std::string Message(Outcome outcome, std::string_view path);
 
 // The usage text, with the version.

@@ -61,17 +61,17 @@ Request Parse(int argc, char** argv, Options& options) {
       case kVersion:
         return Request::Version;
       case ':':
-        return Wrong("option '" + given + "' requires an argument");
+        return Wrong("option '" + Escaped(given, true) + "' requires an argument");
       default:
         return Wrong(::optopt != 0 ? std::string("invalid option -- '") + char(::optopt) + "'"
-                                   : "unrecognized option '" + given + "'");
+                                   : "unrecognized option '" + Escaped(given, true) + "'");
     }
   }
   for (int i = ::optind; i < argc; ++i) {
     options.operands.push_back(argv[i]);
   }
   if (options.files0 != nullptr && !options.operands.empty()) {
-    return Wrong(std::string("extra operand '") + options.operands.front() +
+    return Wrong("extra operand '" + Escaped(options.operands.front(), true) +
                  "'\nfile operands cannot be combined with --files0-from");
   }
   if (options.files0 == nullptr && options.operands.empty()) {

@@ -171,6 +171,7 @@ TEST(CommandLine, RunsAsUsersRunIt) {
        "",
        "find w -name 'four.wav' -print0 -o -name 'a?b.wav' -print0 | "},
       {{"/dev/zero", ""}, Unreadable("/dev/zero"), 1},  // a device: never opened
+      {{"fifo", ""}, Unreadable("fifo"), 1},  // no writer in 2 seconds
       {{"/dev/null", ""}, Read(0), 1},
       {{"over.txt", ""}, Unreadable("over.txt"), 1},
       {{"edge.txt", ""}, Read(1) + Lost("w/" + std::string(4093, 'e'))},

@@ -66,18 +66,28 @@ TABLE = [
          "card/take1.wav" + FIX1, "", 0),
         (["-r", "card/sub", "card/link.wav"], None, "card/sub/take3.wav: correct\ncard/link.wav: correct\n",
          summary(2, 2, 0, 0, 0, 0), 0)]),
-    ({"a.wav": GOOD, "a\nb.wav": CRASHED, "e\x1b[2J\u009b\udc9b\\.wav": GOOD}, [
+    ({"a.wav": GOOD, "a\nb.wav": CRASHED, "fifo": None, "e\x1b[2J\u009b\udc9b\\.wav": GOOD}, [
         (["-n", "e\x1b[2J\u009b\udc9b\\.wav"], None, "e\\033[2J\\302\\233\\233\\\\.wav: correct\n", "", 0),
         (["--files0-from=-"], b"a.wav\0a\nb.wav", "a.wav: correct\na\\nb.wav" + FIX1, summary(2, 1, 1, 0, 0, 0), 0),
         (["--files0-from", "-", "-q"], b"a.wav\0\0a\nb.wav\0", "", "zavevuv: -:2: invalid zero-length file name\n", 2),
-        (["--files0-from=none"], None, "", "zavevuv: none: cannot open list: No such file or directory\n", 2)]),
+        (["--files0-from=none"], None, "", "zavevuv: none: cannot open list: No such file or directory\n", 2),
+        (["--files0-from=-"], b"x" * (64 << 20) + b"\0a.wav", "a.wav: correct\n",  # bounded memory, one line
+         "zavevuv: -:1: cannot open: File name too long\n" + summary(2, 1, 0, 0, 0, 1), 2),
+        (["--files0-from=-"], bytes(1 << 20), "", "zavevuv: -:1: invalid zero-length file names in a row: "
+         "list read no further\n", 2),
+        (["--files0-from=/dev/zero"], None, "", "zavevuv: /dev/zero: cannot open list: a device, never opened "
+         "as one\n", 2),
+        (["--files0-from=fifo"], None, "", "zavevuv: fifo: cannot open list: no writer opened it in 2 seconds\n",
+         2)]),
 ]
 
 
 def make(files):
     for name, body in files.items():
         os.makedirs(os.path.dirname(name) or ".", exist_ok=True)
-        if isinstance(body, str):
+        if body is None:
+            os.mkfifo(name)
+        elif isinstance(body, str):
             os.symlink(body, name)
         else:
             open(name, "wb").write(body)
@@ -162,6 +172,11 @@ def table():
         out = first + out
         expect("SIGINT mid-run", (out, err, run.returncode, open("t2.wav", "rb").read() == CRASHED),
                ("t0.wav" + FIX1 + "t1.wav" + FIX1, summary(2, 0, 2, 0, 0, 0), -signal.SIGINT, True))
+        os.mkfifo("fifo")
+        run = subprocess.Popen([tool, "--files0-from=fifo"], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        time.sleep(0.5)  # waiting for a writer
+        run.send_signal(signal.SIGTERM)
+        expect("SIGTERM while a list waits", (run.communicate(timeout=10), run.returncode), ((b"", b""), -signal.SIGTERM))
     with tempfile.TemporaryDirectory() as d:  # names in JSON: valid UTF-8 as it is, other bytes escaped
         os.chdir(d)
         names = [b"\xc2\x80", b'a"\\', b"\xc3\xbf", b"\xe0\xa0\x80", b"\xef\xbf\xbd", b"\xed\x9f\xbf",

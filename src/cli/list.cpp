@@ -1,11 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Reads the list file of list mode: names separated by line feeds, or by NUL
 // bytes, read as a stream with bounded memory.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <span>
@@ -14,59 +9,24 @@
 
 #include "fd.h"
 #include "format.h"
-#include "open_path.h"
+#include "list_open.h"
 #include "tool.h"
 
 namespace zavevuv {
 namespace {
 
-constexpr std::size_t kMaxLine = 4095;      // no path is longer
+constexpr std::size_t kMaxLine = kLongestName;
 constexpr std::size_t kReadBlock = 0x4000;  // bytes asked for per read
 constexpr std::size_t kMaxBytes = 4 << 20;  // read in all: 512 names of 4,095 bytes fit
 constexpr std::size_t kFirstBytes = 12;     // "RIFF", its size, "WAVE"
 
-// Whether a list may be read from what `st` describes: a regular file, a
-// FIFO or pipe, a socket, /dev/null or a terminal. Any other device may act
-// on being opened (a tape rewinds, a watchdog arms, a serial line raises its
-// control lines), so it is never opened.
-bool Listable(const struct stat& st) {
-  if (S_ISREG(st.st_mode) || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) {
-    return true;
-  }
-  if (!S_ISCHR(st.st_mode)) {
-    return false;
-  }
-  const unsigned major = ::major(st.st_rdev);
-  const unsigned minor = ::minor(st.st_rdev);
-  return (major == 1 && minor == 3) ||    // /dev/null
-         (major == 4 && minor < 64) ||    // a virtual console
-         (major == 5 && minor <= 1) ||    // /dev/tty, /dev/console
-         (major >= 136 && major <= 143);  // a pseudo-terminal
-}
-
 // The list opened for reading, without ever opening anything else.
-Fd OpenList(const char* path, ListStatus& status) {
-  Fd named = OpenPath(path);  // under root's rule for links, as a file is
-  struct stat st {};
-  if (!named) {
-    status = ListStatus::CannotOpen;
-    return {};
-  }
-  status = ListStatus::CannotRead;
-  if (::fstat(named.get(), &st) != 0 || !Listable(st)) {
-    return {};
-  }
-  // Blocking: a named pipe is waited on like any reader of it would.
-  Fd fd = Reopen(named, st, path, O_RDONLY);
-  struct stat in {};
-  if (!fd && S_ISSOCK(st.st_mode) && ::fstat(STDIN_FILENO, &in) == 0 && in.st_dev == st.st_dev &&
-      in.st_ino == st.st_ino) {
-    fd = Fd(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0));  // a socket cannot be opened again
-  }
-  if (fd) {
-    status = ListStatus::Read;
-  }
-  return fd;
+Fd Open(const char* path, ListStatus& status) {
+  ListFile list = OpenList(path);
+  status = list.state == ListFile::State::Opened    ? ListStatus::Read
+           : list.state == ListFile::State::Missing ? ListStatus::CannotOpen
+                                                    : ListStatus::CannotRead;
+  return std::move(list.fd);
 }
 
 FileList Unusable() { return {ListStatus::CannotRead, {}, false}; }
@@ -158,7 +118,7 @@ class Lines {
 
 FileList ReadList(const char* path, std::size_t most) {
   FileList opened;
-  const Fd fd = OpenList(path, opened.status);
+  const Fd fd = Open(path, opened.status);
   if (!fd) {
     return opened;
   }

@@ -11,15 +11,10 @@
 #include "fd.h"
 #include "lines.h"
 #include "output.h"
+#include "stops.h"
 
 namespace zavevuv::cli {
 namespace {
-
-volatile std::sig_atomic_t stopBy = 0;
-
-extern "C" void OnStop(int signal) { stopBy = signal; }
-
-constexpr std::array kStops = {SIGINT, SIGTERM, SIGHUP};
 
 double Since(const timespec& then) {
   timespec now{};
@@ -35,24 +30,11 @@ bool Refused(int error) {
 
 }  // namespace
 
-void CatchStops() {
-  struct sigaction action {};
-  action.sa_handler = OnStop;  // no SA_RESTART: a read of the list returns
-  sigemptyset(&action.sa_mask);
-  for (const int signal : kStops) {
-    struct sigaction old {};
-    // A signal ignored when we were started stays ignored, as for nohup.
-    if (::sigaction(signal, nullptr, &old) == 0 && old.sa_handler != SIG_IGN) {
-      ::sigaction(signal, &action, nullptr);
-    }
-  }
-}
-
 Run::Run(const Options& options) : options_(options), terminal_(::isatty(STDERR_FILENO) == 1) {
   ::clock_gettime(CLOCK_MONOTONIC, &start_);
 }
 
-bool Run::Stopping() const { return stopBy != 0; }
+bool Run::Stopping() const { return StopSignal() != 0; }
 
 zavevuv_report Run::Look(const std::string& path) const {
   zavevuv_report report{};
@@ -167,8 +149,7 @@ int Run::Finish() {
     }
     static_cast<void>(WriteAll(STDERR_FILENO, line + "\n"));
   }
-  if (stopBy != 0) {
-    const int signal = stopBy;
+  if (const int signal = StopSignal(); signal != 0) {
     ::signal(signal, SIG_DFL);
     ::raise(signal);
   }

@@ -15,11 +15,6 @@
 
 namespace zavevuv::cli {
 
-// SIGINT, SIGTERM and SIGHUP end the run after the file in hand, which is
-// never left half repaired (the summary is still said), then end the process
-// as the signal would have.
-void CatchStops();
-
 class Run final : public Sink {
  public:
   explicit Run(const Options& options);
@@ -27,7 +22,8 @@ class Run final : public Sink {
   void Skipped() override { ++skipped_; }
   void Trouble(const std::string& path, const char* reason, int error) override;
   [[nodiscard]] bool Stopping() const override;
-  // Erases the progress line, says the summary; the exit status.
+  // Erases the progress line, says the summary; the exit status. After a
+  // stop signal (see CatchStops), the process then ends as it would have.
   int Finish();
 
  private:

@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "fd.h"
+#include "list_open.h"
 #include "open_path.h"
+#include "stops.h"
 
 namespace zavevuv::cli {
 namespace {
@@ -86,6 +88,85 @@ void Walk(Fd fd, const std::string& path, Sink& sink) {
   ::closedir(folder);
 }
 
+// The names of a NUL-separated list, visited as they end. A name is held
+// only up to the longest path, so a list without NUL bytes costs no memory,
+// and a longer one is refused. A run of empty names is said once, where it
+// starts; a run of kMostEmpty (binary zeros, /dev/zero) ends the list.
+class Names {
+ public:
+  Names(std::string_view list, bool recursive, Sink& sink)
+      : list_(list), recursive_(recursive), sink_(sink) {}
+
+  // False once the list is to be read no further.
+  bool Feed(std::string_view bytes) {
+    for (const char c : bytes) {
+      if (c != '\0') {
+        tooLong_ = tooLong_ || name_.size() == kLongestName;
+        if (!tooLong_) {
+          name_ += c;
+        }
+      } else if (sink_.Stopping() || !EndName()) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  // The list ended: the last name needs no NUL after it.
+  void End() {
+    if (!name_.empty() || tooLong_) {
+      static_cast<void>(EndName());
+    }
+    SayEmpty("invalid zero-length file name");
+  }
+
+ private:
+  static constexpr std::size_t kMostEmpty = 512;
+
+  bool EndName() {
+    ++count_;
+    if (name_.empty() && !tooLong_) {
+      if (empty_++ == 0) {
+        emptyAt_ = count_;
+      }
+      return empty_ < kMostEmpty ||
+             !SayEmpty("invalid zero-length file names in a row: list read no further");
+    }
+    SayEmpty("invalid zero-length file name");
+    if (tooLong_) {
+      sink_.Trouble(At(count_), "cannot open", ENAMETOOLONG);
+    } else {
+      Visit(name_, recursive_, sink_);
+    }
+    name_.clear();
+    tooLong_ = false;
+    return true;
+  }
+
+  // The run of empty names in hand, if any, said; whether there was one.
+  bool SayEmpty(const char* reason) {
+    if (empty_ == 0) {
+      return false;
+    }
+    empty_ = 0;
+    sink_.Trouble(At(emptyAt_), reason, 0);
+    return true;
+  }
+
+  [[nodiscard]] std::string At(std::size_t n) const {
+    return std::string(list_) + ":" + std::to_string(n);
+  }
+
+  std::string_view list_;
+  bool recursive_;
+  Sink& sink_;
+  std::string name_;
+  bool tooLong_ = false;     // the name in hand is longer than any path
+  std::size_t count_ = 0;    // names ended so far, empty ones too
+  std::size_t empty_ = 0;    // empty names in a row, not yet said
+  std::size_t emptyAt_ = 0;  // where that run starts
+};
+
 }  // namespace
 
 void Visit(const std::string& operand, bool recursive, Sink& sink) {
@@ -107,53 +188,36 @@ void Visit(const std::string& operand, bool recursive, Sink& sink) {
 }
 
 void VisitList(const char* from, bool recursive, Sink& sink) {
-  const std::string shown = from;
   Fd opened;
-  if (shown != "-") {
-    const Fd named = OpenPath(from);
-    struct stat st {};
-    if (named && Stat(named, st)) {
-      opened = Reopen(named, st, from, O_RDONLY);
-    }
-    if (!opened) {
-      sink.Trouble(shown, "cannot open list", errno);
-      return;
+  if (std::string_view(from) != "-") {
+    ListFile list = OpenList(from, [] { return StopSignal() != 0; });
+    switch (list.state) {
+      case ListFile::State::Opened:
+        opened = std::move(list.fd);
+        break;
+      case ListFile::State::Device:
+        return sink.Trouble(from, "cannot open list: a device, never opened as one", 0);
+      case ListFile::State::NoWriter:
+        return sink.Trouble(from, "cannot open list: no writer opened it in 2 seconds", 0);
+      case ListFile::State::Stopped:
+        return;
+      default:
+        return sink.Trouble(from, "cannot open list", list.error);
     }
   }
   const int fd = opened ? opened.get() : STDIN_FILENO;
+  Names names(from, recursive, sink);
   std::array<char, 0x10000> block{};
-  std::string name;
-  std::size_t count = 0;
-  const auto give = [&] {
-    ++count;
-    if (name.empty()) {
-      sink.Trouble(shown + ":" + std::to_string(count), "invalid zero-length file name", 0);
-    } else {
-      Visit(name, recursive, sink);
-    }
-    name.clear();
-  };
-  while (!sink.Stopping()) {
+  while (AwaitInput(fd)) {
     const ssize_t got = ::read(fd, block.data(), block.size());
-    if (got < 0 && errno == EINTR) {
-      continue;  // a signal: the loop asks whether to stop
+    if (got < 0 && (errno == EINTR || errno == EAGAIN)) {
+      continue;
     }
     if (got < 0) {
-      sink.Trouble(shown, "cannot read list", errno);
-      return;
+      return sink.Trouble(from, "cannot read list", errno);
     }
-    if (got == 0) {
-      if (!name.empty()) {
-        give();
-      }
-      return;
-    }
-    for (const char c : std::string_view(block.data(), static_cast<std::size_t>(got))) {
-      if (c != '\0') {
-        name += c;
-      } else if (!sink.Stopping()) {
-        give();
-      }
+    if (got == 0 || !names.Feed({block.data(), static_cast<std::size_t>(got)})) {
+      return names.End();
     }
   }
 }

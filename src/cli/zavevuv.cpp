@@ -4,6 +4,7 @@
 #include "hold.h"
 #include "output.h"
 #include "run.h"
+#include "stops.h"
 
 int main(int argc, char* argv[]) {
   using namespace zavevuv::cli;

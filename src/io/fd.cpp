@@ -38,8 +38,12 @@ Fd::~Fd() {
   errno = saved;
 }
 
-Fd Fd::Open(const char* path, int flags) {
-  return Fd(Retry([&] { return ::open(path, flags); }));
+Fd Fd::Open(const char* path, int flags, const std::function<bool()>& waiting) {
+  int fd = -1;
+  do {
+    fd = ::open(path, flags);
+  } while (fd < 0 && errno == EINTR && (!waiting || waiting()));
+  return Fd(fd);
 }
 
 bool Fd::Close() noexcept {
@@ -51,9 +55,10 @@ bool Fd::Close() noexcept {
 
 namespace {
 
-Fd ReopenOnce(const Fd& named, const struct stat& st, const char* path, int flags) {
+Fd ReopenOnce(const Fd& named, const struct stat& st, const char* path, int flags,
+              const std::function<bool()>& waiting) {
   const std::string self = "/proc/self/fd/" + std::to_string(named.get());
-  Fd fd = Fd::Open(self.c_str(), flags | O_NOCTTY | O_CLOEXEC);
+  Fd fd = Fd::Open(self.c_str(), flags | O_NOCTTY | O_CLOEXEC, waiting);
   if (fd || errno != ENOENT) {
     return fd;
   }
@@ -71,15 +76,16 @@ Fd ReopenOnce(const Fd& named, const struct stat& st, const char* path, int flag
 
 }  // namespace
 
-Fd Reopen(const Fd& named, const struct stat& st, const char* path, int flags) {
+Fd Reopen(const Fd& named, const struct stat& st, const char* path, int flags,
+          const std::function<bool()>& waiting) {
   Fd fd;
   if (S_ISREG(st.st_mode)) {
     // A lease held against the open makes it fail with EWOULDBLOCK (and
     // starts the lease's break) where it would wait.
-    Patiently([&] { return bool(fd = ReopenOnce(named, st, path, flags | O_NONBLOCK)); },
+    Patiently([&] { return bool(fd = ReopenOnce(named, st, path, flags | O_NONBLOCK, waiting)); },
               [](int error) { return error == EWOULDBLOCK; });
   } else {
-    fd = ReopenOnce(named, st, path, flags);
+    fd = ReopenOnce(named, st, path, flags, waiting);
   }
   // Reads of a pipe wait again, as any reader's do.
   if (fd && ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK) != 0) {

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -25,8 +26,9 @@ class Fd {
   // Quiet: a path that needs to know whether closing worked calls Close.
   ~Fd();
 
-  // open(2), retried when a signal interrupts it; an invalid Fd on failure.
-  static Fd Open(const char* path, int flags);
+  // open(2), retried when a signal interrupts it, as long as `waiting` (when
+  // given) says to keep waiting; an invalid Fd on failure.
+  static Fd Open(const char* path, int flags, const std::function<bool()>& waiting = {});
 
   [[nodiscard]] int get() const noexcept { return fd_; }
   explicit operator bool() const noexcept { return fd_ >= 0; }
@@ -67,7 +69,10 @@ bool Patiently(Attempt attempt, Busy busy) {
 // when it is still the inode `st` describes. A regular file on which another
 // process holds a lease that the open would break is not waited on for the
 // kernel's lease-break-time: the open is tried again for about 2 seconds.
-Fd Reopen(const Fd& named, const struct stat& st, const char* path, int flags);
+// A named pipe is waited on for a writer; a signal that interrupts the wait
+// ends it (EINTR) when `waiting`, if given, says to stop.
+Fd Reopen(const Fd& named, const struct stat& st, const char* path, int flags,
+          const std::function<bool()>& waiting = {});
 
 // A regular file, open read-only, and its length; unless `onlyRead`, only
 // one we may write. Nothing but a regular file is ever opened for I/O: a

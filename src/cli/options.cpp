@@ -16,9 +16,10 @@ namespace {
 
 enum LongOnly { kJson = 256, kFiles0, kHelp, kVersion };
 
-constexpr std::array<option, 9> kLong{{
+constexpr std::array<option, 10> kLong{{
     {"check", no_argument, nullptr, 'n'},
     {"recursive", no_argument, nullptr, 'r'},
+    {"one-file-system", no_argument, nullptr, 'x'},
     {"quiet", no_argument, nullptr, 'q'},
     {"silent", no_argument, nullptr, 'q'},
     {"json", no_argument, nullptr, kJson},
@@ -38,7 +39,7 @@ Request Wrong(const std::string& why) {
 
 Request Parse(int argc, char** argv, Options& options) {
   ::opterr = 0;  // said here, with the command's name rather than argv[0]
-  for (int c = 0; (c = ::getopt_long(argc, argv, ":nrq", kLong.data(), nullptr)) != -1;) {
+  for (int c = 0; (c = ::getopt_long(argc, argv, ":nrqx", kLong.data(), nullptr)) != -1;) {
     const std::string given = argv[::optind - 1];
     switch (c) {
       case 'n':
@@ -49,6 +50,9 @@ Request Parse(int argc, char** argv, Options& options) {
         break;
       case 'q':
         options.quiet = true;
+        break;
+      case 'x':
+        options.oneFileSystem = true;
         break;
       case kJson:
         options.json = true;
@@ -89,6 +93,7 @@ hold, and repair the wrong ones in place.
   -n, --check          look only: say what a repair would do, write nothing
   -r, --recursive      walk each FILE that is a folder (links are not followed);
                          files in it that are not WAVE files are skipped
+  -x, --one-file-system  in a walk, enter no folder on another mount
       --files0-from=F  take the files from F, each name ended by a NUL byte;
                          F is - for standard input
   -q, --quiet, --silent  print only the files that need or got a repair, and

@@ -9,6 +9,7 @@ namespace zavevuv::cli {
 struct Options {
   bool check = false;                 // -n: look only
   bool recursive = false;             // -r: walk folders
+  bool oneFileSystem = false;         // -x: no other mount entered in a walk
   bool quiet = false;                 // -q: only repairs, needed or made, and failures
   bool json = false;                  // --json: one object per file
   const char* files0 = nullptr;       // --files0-from: names from here ("-": standard input)

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdint>
 #include <vector>
 
 #include "fd.h"
@@ -46,10 +47,21 @@ std::string Join(const std::string& folder, const std::string& name) {
   return folder.ends_with('/') ? folder + name : folder + '/' + name;
 }
 
-// Walks the folder open as `fd` (taken over), named `path`. Only this
-// folder's names are held while its subfolders are walked, one descriptor
-// each on the way down.
-void Walk(Fd fd, const std::string& path, Sink& sink) {
+// The mount a folder is on, never 0: its mount id, which tells a bind mount
+// of the same file system too; its device where the kernel gives no mount id.
+std::uint64_t MountOf(int fd) {
+  struct statx sx {};
+  if (::statx(fd, "", AT_EMPTY_PATH, STATX_MNT_ID, &sx) == 0 && (sx.stx_mask & STATX_MNT_ID) != 0) {
+    return sx.stx_mnt_id;
+  }
+  struct stat st {};
+  return (::fstat(fd, &st) == 0 ? st.st_dev : 0) | 1ULL << 63;
+}
+
+// Walks the folder open as `fd` (taken over), named `path`, staying on
+// `mount` unless it is 0. Only this folder's names are held while its
+// subfolders are walked, one descriptor each on the way down.
+void Walk(Fd fd, const std::string& path, std::uint64_t mount, Sink& sink) {
   DIR* folder = ::fdopendir(fd.get());
   if (folder == nullptr) {
     sink.Trouble(path, "cannot read folder", errno);
@@ -74,8 +86,11 @@ void Walk(Fd fd, const std::string& path, Sink& sink) {
     if (type == DT_DIR) {
       Fd sub(::openat(at, entry.name.c_str(),
                       O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+      if (sub && mount != 0 && MountOf(sub.get()) != mount) {
+        continue;  // -x: another mount, passed over as find -xdev does
+      }
       if (sub) {
-        Walk(std::move(sub), child, sink);
+        Walk(std::move(sub), child, mount, sink);
       } else {
         sink.Trouble(child, "cannot open folder", errno);
       }
@@ -94,8 +109,8 @@ void Walk(Fd fd, const std::string& path, Sink& sink) {
 // starts; a run of kMostEmpty (binary zeros, /dev/zero) ends the list.
 class Names {
  public:
-  Names(std::string_view list, bool recursive, Sink& sink)
-      : list_(list), recursive_(recursive), sink_(sink) {}
+  Names(std::string_view list, const Options& options, Sink& sink)
+      : list_(list), options_(options), sink_(sink) {}
 
   // False once the list is to be read no further.
   bool Feed(std::string_view bytes) {
@@ -136,7 +151,7 @@ class Names {
     if (tooLong_) {
       sink_.Trouble(At(count_), "cannot open", ENAMETOOLONG);
     } else {
-      Visit(name_, recursive_, sink_);
+      Visit(name_, options_, sink_);
     }
     name_.clear();
     tooLong_ = false;
@@ -158,7 +173,7 @@ class Names {
   }
 
   std::string_view list_;
-  bool recursive_;
+  const Options& options_;
   Sink& sink_;
   std::string name_;
   bool tooLong_ = false;     // the name in hand is longer than any path
@@ -169,8 +184,8 @@ class Names {
 
 }  // namespace
 
-void Visit(const std::string& operand, bool recursive, Sink& sink) {
-  if (recursive) {
+void Visit(const std::string& operand, const Options& options, Sink& sink) {
+  if (options.recursive) {
     // Under root's rule for links, as the library opens a file.
     const Fd named = OpenPath(operand.c_str());
     struct stat st {};
@@ -180,14 +195,14 @@ void Visit(const std::string& operand, bool recursive, Sink& sink) {
         sink.Trouble(operand, "cannot open folder", errno);
         return;
       }
-      Walk(std::move(folder), operand, sink);
+      Walk(std::move(folder), operand, options.oneFileSystem ? MountOf(folder.get()) : 0, sink);
       return;
     }
   }
   sink.File(operand, true);  // the library says what it is
 }
 
-void VisitList(const char* from, bool recursive, Sink& sink) {
+void VisitList(const char* from, const Options& options, Sink& sink) {
   Fd opened;
   if (std::string_view(from) != "-") {
     ListFile list = OpenList(from, [] { return StopSignal() != 0; });
@@ -206,7 +221,7 @@ void VisitList(const char* from, bool recursive, Sink& sink) {
     }
   }
   const int fd = opened ? opened.get() : STDIN_FILENO;
-  Names names(from, recursive, sink);
+  Names names(from, options, sink);
   std::array<char, 0x10000> block{};
   while (AwaitInput(fd)) {
     const ssize_t got = ::read(fd, block.data(), block.size());

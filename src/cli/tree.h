@@ -6,6 +6,8 @@
 #include <csignal>
 #include <string>
 
+#include "options.h"
+
 namespace zavevuv::cli {
 
 // What the run does with each file it is given.
@@ -22,13 +24,14 @@ class Sink {
   [[nodiscard]] virtual bool Stopping() const = 0;
 };
 
-// An operand: a folder is walked when `recursive` (entries in name order,
-// symbolic links not followed); anything else goes to the sink as named.
-void Visit(const std::string& operand, bool recursive, Sink& sink);
+// An operand: a folder is walked with -r (entries in name order, symbolic
+// links not followed; with -x, no other mount entered); anything else goes
+// to the sink as named.
+void Visit(const std::string& operand, const Options& options, Sink& sink);
 
 // Each name in the list at `from` ("-": standard input), NUL-terminated (the
 // last one may be unterminated), visited in order as it is read: the list
 // may be of any length.
-void VisitList(const char* from, bool recursive, Sink& sink);
+void VisitList(const char* from, const Options& options, Sink& sink);
 
 }  // namespace zavevuv::cli

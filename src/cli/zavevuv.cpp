@@ -26,13 +26,13 @@ int main(int argc, char* argv[]) {
   CatchStops();
   Run run(options);
   if (options.files0 != nullptr) {
-    VisitList(options.files0, options.recursive, run);
+    VisitList(options.files0, options, run);
   }
   for (const char* operand : options.operands) {
     if (run.Stopping()) {
       break;
     }
-    Visit(operand, options.recursive, run);
+    Visit(operand, options, run);
   }
   return run.Finish();
 }

@@ -101,8 +101,14 @@ void MakeFixture(const TempDir& dir) {
   std::filesystem::create_symlink("../root-only", dir / "udir/sub");
   std::filesystem::create_symlink("own", dir / "udir/mine");
   std::filesystem::create_symlink("../root-only/secret.txt", dir / "udir/list.txt");
-  for (const char* name :
-       {"udir", "udir/own", "udir/own/take.wav", "udir/sub", "udir/mine", "udir/list.txt"}) {
+  // Its link through a folder only uid 4242 may search, back by "..": an oracle for root.
+  std::filesystem::create_directories(dir / "victim/projectX");
+  static_cast<void>(chown((dir / "victim").c_str(), 4242, 4242));
+  std::filesystem::permissions(dir / "victim", std::filesystem::perms::owner_all);
+  WriteFile(dir / "udir/probe.wav", wavgen::Build({.riff = 8, .stored = 0}));
+  std::filesystem::create_symlink("../victim/projectX/../../udir/probe.wav", dir / "udir/x.wav");
+  for (const char* name : {"udir", "udir/own", "udir/own/take.wav", "udir/sub", "udir/mine",
+                           "udir/list.txt", "udir/probe.wav", "udir/x.wav"}) {
     static_cast<void>(lchown((dir / name).c_str(), 65534, 65534));
   }
 }
@@ -187,6 +193,7 @@ TEST(CommandLine, RunsAsUsersRunIt) {
       {{"udir/sub/take.wav"}, Lost("udir/sub/take.wav"), 0, "", "", true},  // a link mid-path
       {{"udir.txt", "udir/"}, Read(1) + Lost("udir/sub/take.wav"), 0, "", "", true},
       {{"udir/mine/take.wav"}, Fixed("udir/mine/take.wav"), 0, "", "", true},  // its own folder
+      {{"udir/x.wav"}, Lost("udir/x.wav"), 0, "", "", true},  // resolved with its owner's rights
       {{"udir/list.txt", ""}, "List called udir/list.txt does not exist\n", 1, "", "", true},
   };
   for (const Row& row : rows) {

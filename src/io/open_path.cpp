@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "as_user.h"
+
 namespace zavevuv {
 namespace {
 
@@ -48,6 +50,26 @@ bool OnProc(const Fd& fd) {
   return ::fstatfs(fd.get(), &fs) == 0 && fs.f_type == PROC_SUPER_MAGIC;
 }
 
+Fd Walk(Fd from, std::string_view path, int& links);
+
+// A link's target resolved from `here`, the folder that holds the link. A
+// link of another user's is resolved with that user's rights, so that it
+// leads nowhere its owner could not go: a target that passes through a
+// folder only others may search, and comes back by "..", would otherwise
+// tell its owner, by what becomes of their file, what that folder holds.
+Fd Follow(const Fd& here, const std::string& target, uid_t owner, int& links) {
+  Fd from(::fcntl(here.get(), F_DUPFD_CLOEXEC, 0));
+  if (owner == 0 || owner == AsUser::FsUid()) {
+    return Walk(std::move(from), target, links);
+  }
+  const AsUser user(owner);
+  if (!user) {
+    errno = EACCES;
+    return {};
+  }
+  return Walk(std::move(from), target, links);
+}
+
 // `path` resolved from the directory `from`, a component at a time.
 Fd Walk(Fd from, std::string_view path, int& links) {
   if (path.empty()) {
@@ -77,7 +99,7 @@ Fd Walk(Fd from, std::string_view path, int& links) {
       // A link of /proc (/proc/self, a descriptor's) may name no path: the
       // kernel follows it, as it is the kernel's own.
       next = target.empty() ? Fd(::openat(here.get(), name.c_str(), O_PATH | O_CLOEXEC))
-                            : Walk(Fd(::fcntl(here.get(), F_DUPFD_CLOEXEC, 0)), target, links);
+                            : Follow(here, target, link.st_uid, links);
       struct stat named {};
       if (!next || ::fstat(next.get(), &named) != 0) {
         return {};

@@ -11,7 +11,8 @@ namespace zavevuv {
 // root, a symbolic link in any component is followed only when root or the
 // owner of what it names owns it, and each directory on the way is held by a
 // descriptor, so a folder renamed to a link between two steps cannot redirect
-// the walk; a link that breaks the rule gives ENOENT. As anyone else the
+// the walk; a link that breaks the rule gives ENOENT. Another user's link is
+// resolved with that user's rights (see AsUser). As anyone else the
 // kernel's permissions are the rule. Whether we are root is asked each call.
 Fd OpenPath(const char* path);
 

@@ -9,6 +9,8 @@
 //   slow-insert  an insert waits 300 ms (or ZAVEVUV_FAULT_PAUSE ms) once its
 //                intent is set, and 300 ms after, so that a process watching
 //                for the intent acts while the lease is held, or outlasts it
+//   stalled-insert  the insert itself waits as long before it is made, after
+//                the last question whether the lease is still ours
 //   slow-sync    fdatasync waits as long first, holding the lease open
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -106,6 +108,9 @@ int fsetxattr(int fd, const char* name, const void* value, std::size_t size, int
   return done;
 }
 int fallocate(int fd, int mode, off_t offset, off_t length) {
+  if (Fault("stalled-insert") && (mode & 0x20) != 0) {  // inside the insert, the lease asked for
+    Pause();
+  }
   const int done = Next<int (*)(int, int, off_t, off_t)>("fallocate")(fd, mode, offset, length);
   if (Fault("slow-insert") && (mode & 0x20) != 0) {  // FALLOC_FL_INSERT_RANGE
     const struct timespec pause { 0, 300'000'000 };

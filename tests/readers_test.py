@@ -254,30 +254,32 @@ with tempfile.TemporaryDirectory() as tmp:
         record("leases held against the run: over in 10 s, nothing written", ready and took < 10
                and out == "Read a list containing 3 files\n" + "".join(f"File called {t} cannot be found.\n" for t in takes)
                and all(open(t, "rb").read(8)[4:8] == struct.pack("<I", 8) for t in takes))
-        if os.geteuid() == 0:  # the lease runs out before the insert; cp puts a fresh take there
-            make(b"RIFF", 8, 0)
+        if os.geteuid() == 0:  # the lease runs out before the insert, or inside it; cp puts a fresh take there
             fresh = os.path.join(tmp, "fresh.wav")
             with open(fresh, "wb") as f:
                 f.write(wav(b"RIFF", None, b"", 1, 2, b"", None, 800) + bytes(range(200)) * 4)
-            knob, cp = "/proc/sys/fs/lease-break-time", None
-            saved = open(knob).read()
-            try:
-                open(knob, "w").write("1")
-                cp = subprocess.Popen(["sh", "-c", 'inotifywait -e attrib "$0" >/dev/null && exec cp "$1" "$0"',
-                                       path, fresh], stderr=subprocess.PIPE, text=True)
-                while "established" not in cp.stderr.readline():
-                    pass
-                out = subprocess.run([tool, path], capture_output=True, text=True,
-                                     env=dict(fault("slow-insert"), ZAVEVUV_FAULT_PAUSE="2500")).stdout
-                cp.wait(timeout=60)
-            finally:
-                open(knob, "w").write(saved)
-                if cp and cp.poll() is None:
-                    cp.kill()
-            kept = open(path, "rb").read() == open(fresh, "rb").read()
-            print(f"the lease ran out before the insert: {out!r}, the fresh take {'intact' if kept else 'damaged'}")
-            record("the lease ran out: the other process's bytes intact, not said fixed",
-                   kept and out == "Unable to write data to header in {}.\n".format(path) and not os.listxattr(path))
+            knob, saved = "/proc/sys/fs/lease-break-time", open("/proc/sys/fs/lease-break-time").read()
+            for when, stall in (("before the insert", "slow-insert"), ("inside the insert", "stalled-insert")):
+                make(b"RIFF", 8, 0)
+                cp = None
+                try:
+                    open(knob, "w").write("1")
+                    cp = subprocess.Popen(["sh", "-c", 'inotifywait -e attrib "$0" >/dev/null && exec cp "$1" "$0"',
+                                           path, fresh], stderr=subprocess.PIPE, text=True)
+                    while "established" not in cp.stderr.readline():
+                        pass
+                    out = subprocess.run([tool, path], capture_output=True, text=True,
+                                         env=dict(fault(stall), ZAVEVUV_FAULT_PAUSE="2500")).stdout
+                    cp.wait(timeout=60)
+                finally:
+                    open(knob, "w").write(saved)
+                    if cp and cp.poll() is None:
+                        cp.kill()
+                kept = open(path, "rb").read() == open(fresh, "rb").read()
+                print(f"the lease ran out {when}: {out!r}, the fresh take {'intact' if kept else 'damaged'}"
+                      f" ({os.path.getsize(path):,} bytes, cp wrote {os.path.getsize(fresh):,})")
+                record(f"the lease ran out {when}: the other process's bytes intact, not said fixed",
+                       kept and out == "Unable to write data to header in {}.\n".format(path) and not os.listxattr(path))
             # A user renames their folder to a link to root's, back and forth, while
             # root repairs a 512-name list in it: no write lands outside it.
             base = tempfile.mkdtemp(dir=tmp)

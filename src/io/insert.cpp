@@ -177,6 +177,35 @@ std::optional<std::uint64_t> Insert(const Fd& out, const Hold& hold, std::uint64
   }
 }
 
+// Whether the file's first `b` bytes are still the block this run inserted,
+// with the file going on after it: a hole, or zeros once `allocated`. Another
+// process that truncated and wrote the file once our lease was gone left
+// data there instead.
+bool OursAtStart(int fd, std::uint64_t b, bool allocated) {
+  const off_t data = ::lseek(fd, 0, SEEK_DATA);
+  if (data < 0) {
+    return false;  // nothing after it: not the file we inserted into
+  }
+  if (!allocated) {
+    return static_cast<std::uint64_t>(data) >= b;
+  }
+  std::vector<unsigned char> start(b);
+  return ReadAt(fd, start, 0) == b && std::ranges::all_of(start, [](unsigned char c) { return c == 0; });
+}
+
+// The lease went after the block was inserted: the process it let in has
+// the file. The block is taken out again at once, where it is still ours,
+// so that process's file stays as it writes it; else the intent stays for
+// the next run to judge.
+Room Retract(const Fd& out, std::uint64_t b, bool allocated) {
+  if (OursAtStart(out.get(), b, allocated) &&
+      ::fallocate(out.get(), FALLOC_FL_COLLAPSE_RANGE, 0, static_cast<off_t>(b)) == 0 &&
+      ::fsync(out.get()) == 0) {
+    RemoveIntent(out.get());
+  }
+  return Room::Lost;
+}
+
 }  // namespace
 
 Room MakeRoom(const Fd& out, const Hold& hold, const Upgrade& upgrade, std::uint64_t length,
@@ -194,13 +223,13 @@ Room MakeRoom(const Fd& out, const Hold& hold, const Upgrade& upgrade, std::uint
     return hold.Kept() ? Room::NotPossible : Room::Lost;
   }
   if (!hold.Kept()) {
-    return Room::Lost;  // the intent stays: the next run finishes or judges the insert
+    return Retract(out, *b, false);
   }
   // The new block is a hole; on a full disk its head block could not be
   // written, and the file would start with zeros that no reader takes.
   if (::fallocate(out.get(), 0, 0, static_cast<off_t>(*b)) != 0) {
     if (!hold.Kept()) {
-      return Room::Lost;
+      return Retract(out, *b, false);
     }
     if (::fallocate(out.get(), FALLOC_FL_COLLAPSE_RANGE, 0, static_cast<off_t>(*b)) != 0 ||
         ::fsync(out.get()) != 0) {
@@ -211,7 +240,7 @@ Room MakeRoom(const Fd& out, const Hold& hold, const Upgrade& upgrade, std::uint
   }
   const std::vector<unsigned char> block = HeadBlock(upgrade, *b);
   if (!hold.Kept()) {
-    return Room::Lost;
+    return Retract(out, *b, true);
   }
   if (!WriteAt(out.get(), block, 0) || ::fsync(out.get()) != 0) {
     return Room::Failed;  // the intent stays: the next run writes the head block

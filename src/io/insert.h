@@ -47,7 +47,8 @@ enum class Room {
   NotPossible,  // no attribute, too many holes, no insert here or no space
                 // for the block: the file is as it was
   Failed,       // the head block could not be written: the next run completes it
-  Lost,         // the lease went before a step: nothing more was written
+  Lost,         // the lease went before a step: nothing more was written, and
+                // a block inserted already taken out again where still ours
 };
 
 // Inserts a block at the start of the file open as `out`, of `length` bytes,

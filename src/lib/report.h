@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
+#include <new>
 
 #include "codes.h"
 #include "repair.h"
@@ -53,7 +54,7 @@ int Run(zavevuv_report* report, Call call) {
   try {
     const Result result = call();
     return Report(report, Code(result.outcome), &result);
-  } catch (...) {  // all the standard library throws here is for memory
+  } catch (const std::bad_alloc&) {  // the one exception the repair can meet
     errno = ENOMEM;
     return Report(report, ZAVEVUV_NO_MEMORY, nullptr);
   }

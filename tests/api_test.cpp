@@ -90,7 +90,7 @@ TEST(Descriptors, AreUsedAsOpenedAndLeftOpen) {
 
 // Past 4 GiB through a descriptor, which no insert is made on: the sizes say
 // "to the end", the report that an insert would have made it RF64.
-TEST(Descriptors, PastFourGiBTheSizesSayToTheEnd) {
+TEST(Descriptors, PastFourGiBSayToTheEnd) {
   const TempDir dir;
   Crashed(dir / "big.wav", 5ULL << 30U);
   const int fd = open((dir / "big.wav").c_str(), O_RDWR);
@@ -253,7 +253,7 @@ std::size_t StackUsed(const std::function<void()>& call) {
   return job.second - reinterpret_cast<std::uintptr_t>(m + low);
 }
 
-TEST(Embedding, EachEntryPointFitsASmallStack) {
+TEST(Embedding, EveryCallFitsASmallStack) {
 #ifdef ZAVEVUV_SANITIZED
   const std::size_t most = kStack;  // the sanitizers' frames are larger
 #else
@@ -337,7 +337,7 @@ TEST(Embedding, TheHostsSigurgIsItsOwn) {
 // A host of two threads, neither blocking a signal, has a file past 4 GiB
 // made RF64 by an inserted block, slowed, while another process opens it: the
 // lease's break ends no thread of it.
-TEST(Embedding, ALeaseBrokenMidInsertEndsNoThread) {
+TEST(Embedding, LeaseBrokenMidInsert) {
   const TempDir dir;
   Crashed(dir / "lease.wav", 5ULL << 30U);
   setenv("ZAVEVUV_FAULT", "slow-insert", 1);
@@ -356,7 +356,7 @@ TEST(Embedding, ALeaseBrokenMidInsertEndsNoThread) {
 
 // Eight threads, each repairing a file of its own over and over: CI runs
 // this under ThreadSanitizer.
-TEST(Threads, RepairFilesOfTheirOwnAtOnce) {
+TEST(Threads, RepairAtOnce) {
   const TempDir dir;
   std::atomic<int> wrong = 0;
   std::vector<std::thread> threads;

@@ -2,9 +2,12 @@
 # cmake -DSRC=src -P layers.cmake: fails when a file includes a header of a
 # higher layer. The layers, lowest first: core (the decision), io (the file
 # I/O), lib (the C interface, whose public header is zavevuv.h) and cli
-# (the commands). Prints how many includes cross from one layer to another.
+# (the commands). The commands use the layers below only through the headers
+# doc/DESIGN.md names, listed here. Prints how many includes cross from one
+# layer to another.
 cmake_minimum_required(VERSION 3.25)
 set(layers core io lib cli)
+set(cli_below zavevuv.h codes.h outcome.h format.h fd.h open_path.h hold.h)
 set(crossing 0)
 foreach(layer IN LISTS layers)
   list(FIND layers ${layer} rank)
@@ -28,6 +31,9 @@ foreach(layer IN LISTS layers)
         message(FATAL_ERROR "${source}: ${line}: in no layer")
       endif()
       list(FIND layers ${home} to)
+      if(layer STREQUAL "cli" AND NOT home STREQUAL "cli" AND NOT header IN_LIST cli_below)
+        message(FATAL_ERROR "${source}: ${line}: the commands use of ${home} only ${cli_below}")
+      endif()
       if(to GREATER rank)
         message(FATAL_ERROR "${source}: ${line}: ${layer} includes ${home}, a higher layer")
       elseif(to LESS rank)

@@ -185,7 +185,7 @@ TEST(CommandLine, RunsAsUsersRunIt) {
        "",
        "find w -name 'four.wav' -print0 -o -name 'a?b.wav' -print0 | "},
       {{"/dev/zero", ""}, Unreadable("/dev/zero"), 1},  // a device: never opened
-      {{"fifo", ""}, Unreadable("fifo"), 1},  // no writer in 2 seconds
+      {{"fifo", ""}, Unreadable("fifo"), 1},            // no writer in 2 seconds
       {{"/dev/null", ""}, Read(0), 1},
       {{"over.txt", ""}, Unreadable("over.txt"), 1},
       {{"edge.txt", ""}, Read(1) + Lost("w/" + std::string(4093, 'e'))},
@@ -212,7 +212,7 @@ TEST(CommandLine, AsRoot) {
       {{"udir/sub/take.wav"}, Lost("udir/sub/take.wav"), 0},  // a link mid-path
       {{"udir.txt", "udir/"}, Read(1) + Lost("udir/sub/take.wav"), 0},
       {{"udir/mine/take.wav"}, Fixed("udir/mine/take.wav"), 0},  // its own folder
-      {{"udir/x.wav"}, Lost("udir/x.wav"), 0},  // resolved with its owner's rights
+      {{"udir/x.wav"}, Lost("udir/x.wav"), 0},                   // resolved with its owner's rights
       {{"udir/list.txt", ""}, "List called udir/list.txt does not exist\n", 1},
   };
   RunRows(rows);

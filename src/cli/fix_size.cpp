@@ -18,23 +18,23 @@ Outcome RepairFile(const std::string& path) {
   return OutcomeOf(zavevuv_repair(path.c_str(), nullptr));
 }
 
-void FIX_SIZE(const std::string& path) { Say(Message(RepairFile(path), path)); }
+void FIX_SIZE(const std::string& path) { PrintOut(Message(RepairFile(path), path)); }
 
-void PrintUsage() { Say(Usage()); }
+void PrintUsage() { PrintOut(Usage()); }
 
 int RunList(const char* listPath, const std::string& prefix) {
   const FileList list = ReadList(listPath);
   switch (list.status) {
     case ListStatus::CannotOpen:
-      Say(ListMissing(listPath));
+      PrintOut(ListMissing(listPath));
       return 1;
     case ListStatus::CannotRead:
-      Say(ListUnreadable(listPath));
+      PrintOut(ListUnreadable(listPath));
       return 1;
     case ListStatus::Read:
       break;
   }
-  Say(ListCount(list.names.size()));
+  PrintOut(ListCount(list.names.size()));
   if (list.names.empty()) {
     return 1;
   }
@@ -43,7 +43,7 @@ int RunList(const char* listPath, const std::string& prefix) {
     FIX_SIZE(prefix + name);
   }
   if (list.more) {
-    Say(ListTooLong(listPath));
+    PrintOut(ListTooLong(listPath));
   }
   return 0;
 }

@@ -69,6 +69,15 @@ std::string Unfixable(const zavevuv_report& r) {
   }
 }
 
+// "zavevuv: PATH: REASON[: STRERROR]" with a line feed; no STRERROR for 0.
+std::string Diagnostic(const std::string& path, const char* reason, int error) {
+  std::string line = "zavevuv: " + Escaped(path, true) + ": " + reason;
+  if (error != 0) {
+    line += std::string(": ") + std::strerror(error);
+  }
+  return line + "\n";
+}
+
 std::string Failure(const std::string& path, const zavevuv_report& r, bool recursive) {
   switch (r.outcome) {
     case ZAVEVUV_CANNOT_OPEN:
@@ -91,13 +100,7 @@ std::string Failure(const std::string& path, const zavevuv_report& r, bool recur
   }
 }
 
-}  // namespace
-
-bool NeedsWrite(const zavevuv_report& r) {
-  return r.outcome == ZAVEVUV_FIXED || r.outcome == ZAVEVUV_TO_END || r.insert != 0;
-}
-
-Verdict Judge(const zavevuv_report& r, bool check) {
+Verdict VerdictOf(const zavevuv_report& r, bool check) {
   switch (r.outcome) {
     case ZAVEVUV_CORRECT:
       return Verdict::Correct;
@@ -127,9 +130,10 @@ int StatusOf(Verdict verdict) {
   }
 }
 
-std::string TextLine(const std::string& path, const zavevuv_report& r, bool check, bool recursive) {
+// The text line of a file that did not fail.
+std::string Line(const std::string& path, const zavevuv_report& r, Verdict verdict) {
   const std::string name = Escaped(path, true) + ": ";
-  switch (Judge(r, check)) {
+  switch (verdict) {
     case Verdict::Correct:
       return name + "correct\n";
     case Verdict::Repaired:
@@ -138,20 +142,46 @@ std::string TextLine(const std::string& path, const zavevuv_report& r, bool chec
       return name + WouldFix(r) + "\n";
     case Verdict::Unfixable:
       return name + Unfixable(r) + "\n";
-    case Verdict::NotWave:
+    default:
       return name + "not a WAVE file\n";
-    case Verdict::Failed:
-      break;
   }
-  return Failure(path, r, recursive);
 }
 
-std::string Diagnostic(const std::string& path, const char* reason, int error) {
-  std::string line = "zavevuv: " + Escaped(path, true) + ": " + reason;
-  if (error != 0) {
-    line += std::string(": ") + std::strerror(error);
+}  // namespace
+
+bool NeedsWrite(const zavevuv_report& r) {
+  return r.outcome == ZAVEVUV_FIXED || r.outcome == ZAVEVUV_TO_END || r.insert != 0;
+}
+
+Shown ShowFile(const std::string& path, const zavevuv_report& r, const Options& options,
+               bool named) {
+  const Verdict verdict = VerdictOf(r, options.check);
+  Shown shown{verdict, StatusOf(verdict), {}, {}};
+  const bool silent = verdict == Verdict::Correct || verdict == Verdict::NotWave;
+  if ((verdict == Verdict::NotWave && !named) || (options.quiet && silent)) {
+    return shown;
   }
-  return line + "\n";
+  if (options.json) {
+    shown.out = JsonLine(path, r, options.check);
+  }
+  if (verdict == Verdict::Failed) {
+    shown.err = Failure(path, r, options.recursive);
+  } else if (!options.json) {
+    shown.out = Line(path, r, verdict);
+  }
+  return shown;
+}
+
+Shown ShowTrouble(const std::string& path, const char* reason, int error, const Options& options) {
+  Shown shown{Verdict::Failed, StatusOf(Verdict::Failed), {}, Diagnostic(path, reason, error)};
+  if (options.json) {
+    zavevuv_report report{};
+    report.outcome = error != 0 ? ZAVEVUV_CANNOT_OPEN : ZAVEVUV_INVALID;
+    report.error = error;
+    report.data_chunk = report.frames = report.stated_frames = ZAVEVUV_UNKNOWN;
+    shown.out = JsonLine(path, report, options.check);
+  }
+  return shown;
 }
 
 std::string Grouped(std::uint64_t n) {

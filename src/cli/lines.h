@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "options.h"
 #include "zavevuv.h"
 
 namespace zavevuv::cli {
@@ -18,25 +19,29 @@ enum class Verdict {
   Failed,       // it could not be opened, read or written
 };
 
-Verdict Judge(const zavevuv_report& report, bool check);
+// What a run says of one file, under its options: the verdict and the
+// exit status it asks for, and the lines to print, each empty where there
+// is none (-q, a file a walk passes over).
+struct Shown {
+  Verdict verdict = Verdict::Failed;
+  int status = 2;   // 0, 1 or 2
+  std::string out;  // "PATH: correct" and the like, or the JSON object
+  std::string err;  // the diagnostic of a failure: "zavevuv: PATH: REASON: STRERROR"
+};
 
-// The exit status a verdict asks for: 0, 1 or 2.
-int StatusOf(Verdict verdict);
+// The one step from a file's report to what is said of it. `named`: an
+// operand as it was named (a walk passes over files that are not WAVE).
+Shown ShowFile(const std::string& path, const zavevuv_report& report, const Options& options,
+               bool named);
+
+// The same for a folder or list that could not be read: `error` its errno, or 0.
+Shown ShowTrouble(const std::string& path, const char* reason, int error, const Options& options);
 
 // Whether the report says a repair would write.
 bool NeedsWrite(const zavevuv_report& report);
 
-// "PATH: correct" and the like, with a line feed; for a Failed verdict the
-// diagnostic, "zavevuv: PATH: REASON: STRERROR". A folder named without
-// `recursive` is said to be one.
-std::string TextLine(const std::string& path, const zavevuv_report& report, bool check,
-                     bool recursive);
-
-// The same as one JSON object on a line.
+// The JSON object of one file, on a line.
 std::string JsonLine(const std::string& path, const zavevuv_report& report, bool check);
-
-// "zavevuv: PATH: REASON[: STRERROR]" with a line feed; no STRERROR for 0.
-std::string Diagnostic(const std::string& path, const char* reason, int error);
 
 // "1,234,560".
 std::string Grouped(std::uint64_t n);

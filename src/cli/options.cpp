@@ -85,7 +85,7 @@ Request Parse(int argc, char** argv, Options& options) {
 }
 
 void PrintHelp() {
-  Say(R"(Usage: zavevuv [OPTION]... FILE...
+  PrintOut(R"(Usage: zavevuv [OPTION]... FILE...
   or:  zavevuv [OPTION]... --files0-from=F
 Check the size fields of WAVE files (RIFF, RF64, BW64) against the audio they
 hold, and repair the wrong ones in place.
@@ -110,7 +110,7 @@ Full documentation: man zavevuv
 }
 
 void PrintVersion() {
-  Say(std::string("zavevuv (zavevuv_32uvo) ") + ZAVEVUV_VERSION_STRING + R"(
+  PrintOut(std::string("zavevuv (zavevuv_32uvo) ") + ZAVEVUV_VERSION_STRING + R"(
 Copyright (C) 2026 The zavevuv_32uvo developers.
 License: MIT <https://opensource.org/licenses/MIT>.
 This is free software: you are free to change and redistribute it.

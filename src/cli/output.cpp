@@ -84,7 +84,7 @@ std::string Escaped(std::string_view name, bool backslash) {
   return shown;
 }
 
-void Say(std::string_view text) {
+void PrintOut(std::string_view text) {
   if (!WriteAll(STDOUT_FILENO, text)) {
     lost = true;  // nothing goes to standard error; the exit status tells
   }

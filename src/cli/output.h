@@ -27,7 +27,7 @@ std::string Escaped(std::string_view name, bool backslash);
 
 // Writes `text` to standard output at once, unbuffered. A message that cannot
 // be written is remembered, and the run goes on.
-void Say(std::string_view text);
+void PrintOut(std::string_view text);
 
 // Whether any message could not be written (standard output full or closed).
 bool OutputLost();

@@ -36,7 +36,7 @@ Run::Run(const Options& options) : options_(options), terminal_(::isatty(STDERR_
 
 bool Run::Stopping() const { return StopSignal() != 0; }
 
-zavevuv_report Run::Look(const std::string& path) const {
+zavevuv_report Run::Examined(const std::string& path) const {
   zavevuv_report report{};
   report.size = sizeof report;
   if (options_.check) {
@@ -59,43 +59,27 @@ zavevuv_report Run::Look(const std::string& path) const {
 }
 
 void Run::File(const std::string& path, bool named) {
-  const zavevuv_report report = Look(path);
-  const Verdict verdict = Judge(report, options_.check);
-  if (verdict == Verdict::NotWave && !named) {
-    Count(verdict);  // in a walk, skipped silently
-    Progress();
-    return;
-  }
-  Count(verdict);
-  const bool failed = verdict == Verdict::Failed;
-  const bool quiet = options_.quiet && (verdict == Verdict::Correct || verdict == Verdict::NotWave);
-  if (!quiet) {
-    if (options_.json) {
-      Tell(JsonLine(path, report, options_.check), false);
-    }
-    if (!options_.json || failed) {
-      Tell(TextLine(path, report, options_.check, options_.recursive), failed);
-    }
-  }
+  Print(ShowFile(path, Examined(path), options_, named));
   Progress();
 }
 
 void Run::Trouble(const std::string& path, const char* reason, int error) {
-  Count(Verdict::Failed);
-  if (options_.json) {
-    zavevuv_report report{};
-    report.outcome = error != 0 ? ZAVEVUV_CANNOT_OPEN : ZAVEVUV_INVALID;
-    report.error = error;
-    report.data_chunk = report.frames = report.stated_frames = ZAVEVUV_UNKNOWN;
-    Tell(JsonLine(path, report, options_.check), false);
-  }
-  Tell(Diagnostic(path, reason, error), true);
+  Print(ShowTrouble(path, reason, error, options_));
 }
 
-void Run::Count(Verdict verdict) {
+void Run::Print(const Shown& shown) {
   ++files_;
-  ++seen_[static_cast<std::size_t>(verdict)];
-  status_ = std::max(status_, StatusOf(verdict));
+  ++seen_[static_cast<std::size_t>(shown.verdict)];
+  status_ = std::max(status_, shown.status);
+  if (!shown.out.empty() || !shown.err.empty()) {
+    Erase();
+  }
+  if (!shown.out.empty()) {
+    PrintOut(shown.out);
+  }
+  if (!shown.err.empty()) {
+    static_cast<void>(WriteAll(STDERR_FILENO, shown.err));
+  }
 }
 
 std::string Run::Seen(Verdict verdict) const {
@@ -104,15 +88,6 @@ std::string Run::Seen(Verdict verdict) const {
     n += seen_[static_cast<std::size_t>(Verdict::NeedsRepair)];  // --check's
   }
   return Grouped(n);
-}
-
-void Run::Tell(const std::string& line, bool diagnostic) {
-  Erase();
-  if (diagnostic) {
-    static_cast<void>(WriteAll(STDERR_FILENO, line));
-  } else {
-    Say(line);
-  }
 }
 
 // One line on the terminal once the run has taken a second, redrawn at most

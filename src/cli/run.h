@@ -27,9 +27,9 @@ class Run final : public Sink {
   int Finish();
 
  private:
-  [[nodiscard]] zavevuv_report Look(const std::string& path) const;
-  void Count(Verdict verdict);
-  void Tell(const std::string& line, bool diagnostic);
+  [[nodiscard]] zavevuv_report Examined(const std::string& path) const;
+  // Counts a file by what is shown of it, and prints its lines.
+  void Print(const Shown& shown);
   void Progress();
   void Erase();
 

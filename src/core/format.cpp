@@ -42,9 +42,9 @@ Form FormOf(std::span<const unsigned char> bytes) {
     return Form::Riff;
   }
   if (IsId(id, kRf64) || IsId(id, kBw64)) {
-    return Form::Wide;
+    return Form::Rf64;
   }
-  return Between(id, kRiff, kRf64) ? Form::Torn : Form::None;
+  return Between(id, kRiff, kRf64) ? Form::UpgradeCut : Form::None;
 }
 
 bool IsWaveHeader(std::span<const unsigned char> bytes) { return FormOf(bytes) != Form::None; }

@@ -96,9 +96,9 @@ constexpr bool CountsPadByte(std::uint64_t bytes, std::uint64_t align) {
   return bytes % 2 == 0 && align > 1 && bytes % align == 1;
 }
 
-// The form of a header: RIFF, RF64 or BW64 ("wide"), an id cut off on its
-// way from RIFF to RF64 ("torn"), or no WAVE file.
-enum class Form { Riff, Wide, Torn, None };
+// The form of a header: RIFF, RF64 (or BW64), an id written part-way from
+// RIFF to RF64 (an upgrade cut off), or no WAVE file.
+enum class Form { Riff, Rf64, UpgradeCut, None };
 Form FormOf(std::span<const unsigned char> bytes);
 
 // Whether these bytes start like a WAVE file: "RIFF", "RF64" or "BW64" (or an

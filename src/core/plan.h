@@ -36,7 +36,7 @@ enum class Insert {
 
 // What the first bytes are: not read, no WAVE file, RIFF, or RF64 or BW64
 // (an id cut off on its way from RIFF to RF64 included).
-enum class HeaderKind { Unknown, NotWave, Riff, Wide };
+enum class HeaderKind { Unknown, NotWave, Riff, Rf64 };
 
 // What a look learned of the file, for callers that report it.
 struct Found {

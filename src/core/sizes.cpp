@@ -42,7 +42,7 @@ std::variant<Outcome, Facts> Examine(FileBytes& file, Form form) {
     return Outcome::ReadFailed;
   }
   // An id at 0 cut off on its way to RF64 is ours, and only where ds64 has room.
-  if (!layout.dataChunk || layout.cutBefore || (form == Form::Torn && !layout.roomFor64)) {
+  if (!layout.dataChunk || layout.cutBefore || (form == Form::UpgradeCut && !layout.roomFor64)) {
     return Outcome::NoDataChunk;
   }
   facts.h = *layout.dataChunk;
@@ -145,7 +145,7 @@ Plan PlanPastRiff(const FileBytes& file, const Facts& facts, const Audio& audio,
 // 0xFFFFFFFF and ds64 holds the true ones.
 Plan PlanWide(const FileBytes& file, const Facts& facts, const Audio& audio, const RiffSize& riff,
               Changes changes) {
-  if (facts.form != Form::Wide) {
+  if (facts.form != Form::Rf64) {
     changes.Want(kFormId, file.Head(kFormId, 4), kRf64);  // BW64 stays BW64
   }
   changes.Want(kRiffSize, file.Head(kRiffSize, 4), Decon4(kMax32));
@@ -161,7 +161,7 @@ Plan PlanWide(const FileBytes& file, const Facts& facts, const Audio& audio, con
   }
   changes.Size(facts.h + 4, facts.dataSize, {kMax32, audio.data});
   Plan plan = std::move(changes).Done();
-  plan.mayHaveIntent = facts.form == Form::Wide && !facts.fits32;  // an intent outlived its insert
+  plan.mayHaveIntent = facts.form == Form::Rf64 && !facts.fits32;  // an intent outlived its insert
   return plan;
 }
 
@@ -249,7 +249,7 @@ Plan PlanSizes(std::span<const unsigned char> head, std::uint64_t length, const 
   const Form form = FormOf(head);
   plan.found.kind = form == Form::None   ? HeaderKind::NotWave
                     : form == Form::Riff ? HeaderKind::Riff
-                                         : HeaderKind::Wide;
+                                         : HeaderKind::Rf64;
   return plan;
 }
 

@@ -150,7 +150,7 @@ Hold::Hold(int fd, Kind kind) : fd_(fd) {
   }
 }
 
-bool Hold::Kept() const {
+bool Hold::StillLeased() const {
   if (!leased_) {
     return true;
   }

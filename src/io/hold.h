@@ -56,7 +56,7 @@ class Hold {
   // the other process in. While the break is pending the other process
   // waits, and the job in hand may go on. True where no lease was taken;
   // false with errno ENOLCK once it is gone.
-  [[nodiscard]] bool Kept() const;
+  [[nodiscard]] bool StillLeased() const;
 
  private:
   int fd_;

@@ -162,7 +162,7 @@ namespace {
 std::optional<std::uint64_t> Insert(const Fd& out, const Hold& hold, std::uint64_t length,
                                     const std::vector<Hole>& holes, std::uint64_t b) {
   for (;;) {
-    if (!WriteIntent(out.get(), {b, length, holes}) || !hold.Kept()) {
+    if (!WriteIntent(out.get(), {b, length, holes}) || !hold.StillLeased()) {
       RemoveIntent(out.get());  // no insert where the intent cannot be kept, or the lease went
       return std::nullopt;
     }
@@ -190,7 +190,8 @@ bool OursAtStart(int fd, std::uint64_t b, bool allocated) {
     return static_cast<std::uint64_t>(data) >= b;
   }
   std::vector<unsigned char> start(b);
-  return ReadAt(fd, start, 0) == b && std::ranges::all_of(start, [](unsigned char c) { return c == 0; });
+  return ReadAt(fd, start, 0) == b &&
+         std::ranges::all_of(start, [](unsigned char c) { return c == 0; });
 }
 
 // The lease went after the block was inserted: the process it let in has
@@ -220,15 +221,15 @@ Room MakeRoom(const Fd& out, const Hold& hold, const Upgrade& upgrade, std::uint
       out, hold, length, *holes,
       std::clamp<std::uint64_t>(static_cast<std::uint64_t>(blockSize), kMinBlock, kMaxBlock));
   if (!b) {
-    return hold.Kept() ? Room::NotPossible : Room::Lost;
+    return hold.StillLeased() ? Room::NotPossible : Room::Lost;
   }
-  if (!hold.Kept()) {
+  if (!hold.StillLeased()) {
     return Retract(out, *b, false);
   }
   // The new block is a hole; on a full disk its head block could not be
   // written, and the file would start with zeros that no reader takes.
   if (::fallocate(out.get(), 0, 0, static_cast<off_t>(*b)) != 0) {
-    if (!hold.Kept()) {
+    if (!hold.StillLeased()) {
       return Retract(out, *b, false);
     }
     if (::fallocate(out.get(), FALLOC_FL_COLLAPSE_RANGE, 0, static_cast<off_t>(*b)) != 0 ||
@@ -239,14 +240,14 @@ Room MakeRoom(const Fd& out, const Hold& hold, const Upgrade& upgrade, std::uint
     return Room::NotPossible;
   }
   const std::vector<unsigned char> block = HeadBlock(upgrade, *b);
-  if (!hold.Kept()) {
+  if (!hold.StillLeased()) {
     return Retract(out, *b, true);
   }
   if (!WriteAt(out.get(), block, 0) || ::fsync(out.get()) != 0) {
     return Room::Failed;  // the intent stays: the next run writes the head block
   }
   RemoveIntent(out.get());
-  return hold.Kept() ? Room::Made : Room::Lost;
+  return hold.StillLeased() ? Room::Made : Room::Lost;
 }
 
 Shift TakeBackShift(const Fd& out, std::uint64_t length, const Intent& intent) {

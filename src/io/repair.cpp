@@ -28,17 +28,17 @@ namespace {
 // a call may run on a thread's small stack.
 using Buffer = std::span<unsigned char, kHeadBytes>;
 
-// One look at a file: the bytes read and what they need. `decided` is false
+// A file examined: the bytes read and what they need. `decided` is false
 // when they could not be read; the plan's outcome then says so.
-struct Look {
+struct Examined {
   std::span<const unsigned char> head;
   std::uint64_t length = 0;
   Plan plan;
   bool decided = false;
 };
 
-Look LookAt(int fd, std::uint64_t length, Buffer buffer) {
-  Look look;
+Examined Examine(int fd, std::uint64_t length, Buffer buffer) {
+  Examined look;
   look.length = length;
   const auto got =
       ReadAt(fd, buffer.first(static_cast<std::size_t>(std::min(length, kHeadBytes))), 0);
@@ -55,19 +55,19 @@ Look LookAt(int fd, std::uint64_t length, Buffer buffer) {
   return look;
 }
 
-// Where one pass over a file ends: in its outcome or, once a cut-off shift
-// was taken back, in a look at the file anew. A pass that asks for a look
-// again carries TooLarge, which stands should a second ever ask too: a file
-// is never inserted into twice.
-struct Pass {
-  Pass(Outcome done) : outcome(done) {}  // NOLINT(google-explicit-constructor): every return
-  static Pass LookAgain() {
-    Pass pass(Outcome::TooLarge);
-    pass.again = true;
-    return pass;
+// What applying a plan ends in: its outcome or, once a cut-off shift was
+// taken back, a recheck (the file looked at anew). A recheck carries
+// TooLarge, which stands should a second ever ask for one too: a file is
+// never inserted into twice.
+struct Applied {
+  Applied(Outcome done) : outcome(done) {}  // NOLINT(google-explicit-constructor): every return
+  static Applied Recheck() {
+    Applied applied(Outcome::TooLarge);
+    applied.recheck = true;
+    return applied;
   }
   Outcome outcome;
-  bool again = false;
+  bool recheck = false;
 };
 
 // The intent a cut-off insert may have left, where the plan says one may be;
@@ -89,10 +89,11 @@ std::optional<IntentRead> TakeIntent(int fd, const Plan& plan) {
 // A look anew when a cut-off shift was taken back. Only a leased file is ever
 // restructured, and nothing is written once its lease is gone (nor said
 // fixed).
-Pass Carry(const Fd& out, const Look& look, const Hold& hold, blksize_t blockSize, Result& result) {
+Applied Apply(const Fd& out, const Examined& look, const Hold& hold, blksize_t blockSize,
+              Result& result) {
   const Plan& plan = look.plan;
   const bool leased = hold.Leased();
-  if (!hold.Kept()) {
+  if (!hold.StillLeased()) {
     return Outcome::WriteFailed;  // stopped or stalled while it looked
   }
   const std::optional<IntentRead> intent = TakeIntent(out.get(), plan);
@@ -103,7 +104,7 @@ Pass Carry(const Fd& out, const Look& look, const Hold& hold, blksize_t blockSiz
   if (found && plan.insert == Insert::Make) {  // the old header at 0: a shift cut off?
     switch (leased ? TakeBackShift(out, look.length, intent->intent) : Shift::Left) {
       case Shift::TakenBack:
-        return Pass::LookAgain();
+        return Applied::Recheck();
       case Shift::Left:
         return Outcome::TooLarge;  // never inserted into twice
       case Shift::NeverMade:
@@ -113,13 +114,14 @@ Pass Carry(const Fd& out, const Look& look, const Hold& hold, blksize_t blockSiz
   Record(result, plan);
   const std::vector<Patch> patches = Writes(look.head, plan);
   for (const Patch& patch : patches) {
-    if (!hold.Kept() || !WriteAt(out.get(), patch.bytes, static_cast<std::int64_t>(patch.at))) {
+    if (!hold.StillLeased() ||
+        !WriteAt(out.get(), patch.bytes, static_cast<std::int64_t>(patch.at))) {
       return Outcome::WriteFailed;
     }
   }
   // A write the kernel accepted can still be lost when the page cache is
   // flushed (a full or failing disk); only the sync reports that.
-  if (!patches.empty() && (!SyncData(out.get()) || !hold.Kept())) {
+  if (!patches.empty() && (!SyncData(out.get()) || !hold.StillLeased())) {
     return Outcome::WriteFailed;
   }
   if (found && plan.insert == Insert::Finish) {
@@ -145,18 +147,19 @@ Pass Carry(const Fd& out, const Look& look, const Hold& hold, blksize_t blockSiz
 
 // Looks at the file anew under the hold and carries out what that look
 // decides.
-Pass LookAgainAndCarry(const Fd& out, const Hold& hold, Buffer buffer, Result& result) {
+Applied RecheckAndApply(const Fd& out, const Hold& hold, Buffer buffer, Result& result) {
   struct stat st {};
   if (!Stat(out, st)) {
     return Outcome::ReadFailed;
   }
-  const Look fresh = LookAt(out.get(), static_cast<std::uint64_t>(st.st_size), buffer);
-  return fresh.decided ? Carry(out, fresh, hold, st.st_blksize, result) : fresh.plan.outcome;
+  const Examined fresh = Examine(out.get(), static_cast<std::uint64_t>(st.st_size), buffer);
+  return fresh.decided ? Apply(out, fresh, hold, st.st_blksize, result) : fresh.plan.outcome;
 }
 
 // Opens the file for writing, holds it, looks again and carries out what
 // that look decides.
-Pass Write(RegularFile& file, const char* path, const Look& first, Buffer buffer, Result& result) {
+Applied Write(RegularFile& file, const char* path, const Examined& first, Buffer buffer,
+              Result& result) {
   LeaseBreaks breaks;  // before the open, so that it outlives the lease
   Fd out = OpenForWriting(file, path);
   breaks.Aim(out.get());
@@ -168,24 +171,25 @@ Pass Write(RegularFile& file, const char* path, const Look& first, Buffer buffer
   }
   static_cast<void>(file.fd.Close());  // only read: the lease wants one descriptor
   const Hold hold(out.get());
-  const Pass pass = LookAgainAndCarry(out, hold, buffer, result);
+  const Applied pass = RecheckAndApply(out, hold, buffer, result);
   // Closing lets go of the lock and the lease; written data may only be
   // known kept once it succeeds.
-  if (!out.Close() && (pass.again || pass.outcome != Outcome::ReadFailed)) {
+  if (!out.Close() && (pass.recheck || pass.outcome != Outcome::ReadFailed)) {
     return Outcome::WriteFailed;
   }
   return pass;
 }
 
 // One look at the file, and what it needs done.
-Pass OnPathOnce(const char* path, Mode mode, Buffer buffer, Result& result) {
+Applied OnPathOnce(const char* path, Mode mode, Buffer buffer, Result& result) {
   std::optional<RegularFile> file = OpenRegular(path, mode == Mode::Check);
   if (!file) {
     result.writeError = errno;
     return Outcome::CannotOpen;
   }
   result.writeError = file->writeError;
-  const Look look = LookAt(file->fd.get(), static_cast<std::uint64_t>(file->st.st_size), buffer);
+  const Examined look =
+      Examine(file->fd.get(), static_cast<std::uint64_t>(file->st.st_size), buffer);
   if (!look.decided) {
     return look.plan.outcome;
   }
@@ -232,8 +236,8 @@ Result OnPath(const char* path, Mode mode) {
   // A second look follows only a cut-off shift taken back; it ends the job.
   const auto bytes = std::make_unique_for_overwrite<std::array<unsigned char, kHeadBytes>>();
   const Buffer buffer(*bytes);
-  Pass pass = OnPathOnce(path, mode, buffer, result);
-  if (pass.again) {
+  Applied pass = OnPathOnce(path, mode, buffer, result);
+  if (pass.recheck) {
     pass = OnPathOnce(path, mode, buffer, result);
   }
   result.outcome = pass.outcome;
@@ -266,14 +270,14 @@ Result OnDescriptor(int fd, Mode mode) {
   const auto bytes = std::make_unique_for_overwrite<std::array<unsigned char, kHeadBytes>>();
   const Buffer buffer(*bytes);
   if (mode == Mode::Check) {
-    const Look look = LookAt(fd, static_cast<std::uint64_t>(st.st_size), buffer);
+    const Examined look = Examine(fd, static_cast<std::uint64_t>(st.st_size), buffer);
     Record(result, look.plan);
     result.outcome = look.plan.outcome;
     return result;
   }
   const Borrowed out(fd);
   const Hold hold(fd, Hold::LockOnly);  // never a lease: the caller keeps the descriptor
-  result.outcome = LookAgainAndCarry(out.get(), hold, buffer, result).outcome;
+  result.outcome = RecheckAndApply(out.get(), hold, buffer, result).outcome;
   hold.LetGo();
   return result;
 }

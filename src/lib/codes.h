@@ -60,7 +60,7 @@ constexpr int KindCode(HeaderKind kind) {
       return ZAVEVUV_KIND_NOT_WAVE;
     case HeaderKind::Riff:
       return ZAVEVUV_KIND_RIFF;
-    case HeaderKind::Wide:
+    case HeaderKind::Rf64:
       return ZAVEVUV_KIND_RF64;
     case HeaderKind::Unknown:
       break;

@@ -49,11 +49,20 @@ std::string Diff(const std::string& a, const std::string& b) {
 
 using Changes = std::vector<std::pair<std::uint64_t, std::string>>;  // offset, new bytes
 
-// The RIFF size, and the data size of a 44-byte header.
-Changes Sizes(std::uint32_t riff, std::uint32_t data) {
-  return {{4, Le32(riff)}, {40, Le32(data)}};
+// What the RIFF size of a plain header counts besides the audio: "WAVE", the
+// fmt chunk (8 + 16) and the data chunk's header.
+constexpr std::uint32_t kHead = 36;
+
+// The RIFF size of a plain header over `audio` bytes, with `other` bytes of
+// chunks around the audio within the form.
+constexpr std::uint32_t RiffOf(std::uint64_t audio, std::uint64_t other = 0) {
+  return static_cast<std::uint32_t>(kHead + audio + other);
 }
+
+// The RIFF size, and the data size of a 44-byte header.
 Changes Riff(std::uint32_t riff) { return {{4, Le32(riff)}}; }
+Changes Data(std::uint64_t data) { return {{40, Le32(static_cast<std::uint32_t>(data))}}; }
+Changes Sizes(std::uint32_t riff, std::uint64_t data) { return {Riff(riff)[0], Data(data)[0]}; }
 
 struct Row {
   const char* name;
@@ -82,6 +91,7 @@ std::vector<Row> Heads() {
   const std::string fact0 = Chunk("fact", Le32(0)), factBig = Chunk("fact", Le32(2118119480));
   const std::string comment = Chunk("LIST", "INFO" + Chunk("ICMT", std::string(150000, 'c')));
   const std::string broken = "\x01\x02\x03\x04";
+  const std::string far = broken + std::string(131032, 0);  // data at 131,072
   // IMA ADPCM, 4 blocks of 505 samples, with this fact count.
   const auto ima = [](const std::string& count) {
     return Build({.format = 0x11,
@@ -94,21 +104,22 @@ std::vector<Row> Heads() {
   // clang-format off
   return {
       // Crashed and streamed writers, chunks before the audio.
-      {"libsndfile", Build({.riff = 8, .stored = 0}), Fixed, Sizes(836, 800)},
-      {"RIFF size only", Build({.riff = 36}), Fixed, Riff(836)},
+      {"libsndfile", Build({.riff = 8, .stored = 0}), Fixed, Sizes(RiffOf(800), 800)},
+      {"RIFF size only", Build({.riff = 36}), Fixed, Riff(RiffOf(800))},
       {"ffmpeg, data in LIST", Build({.riff = 0, .before = info, .stored = 0xFFFFFFFF}), Fixed,
        {{4, Le32(h + 800)}, {h + 4, Le32(800)}}},
       {"valid, data in LIST", Build({.before = info}), Correct},
       {"LIST cut before the audio", Build({.before = info}).substr(0, 70), NoDataChunk},
       {"bad chunk: probe", Build({.before = broken, .stored = 0}), Fixed,
-       {{4, Le32(840)}, {44, Le32(800)}}},
-      {"data at 131072", Build({.before = broken + std::string(131032, 0), .stored = 0}), Fixed,
-       {{4, Le32(131872)}, {131076, Le32(800)}}},
+       {{4, Le32(RiffOf(800, broken.size()))}, {40 + broken.size(), Le32(800)}}},
+      {"data at 131072", Build({.before = far, .stored = 0}), Fixed,
+       {{4, Le32(RiffOf(800, far.size()))}, {40 + far.size(), Le32(800)}}},
       {"probe past the window", Build({.before = broken + std::string(131034, 0)}), NoDataChunk},
       {"data at an odd offset", "RIFF" + Le32(0) + "WAVEx" + "data" + Le32(0) + "abcd",
        NoDataChunk},
       {"data at 150 kB, walked", Build({.riff = 0xFFFFFFFF, .before = comment,
-       .stored = 0xFFFFFFFF}), Fixed, {{4, Le32(150856)}, {150060, Le32(800)}}},
+       .stored = 0xFFFFFFFF}), Fixed,
+       {{4, Le32(RiffOf(800, comment.size()))}, {40 + comment.size(), Le32(800)}}},
       {"not a WAVE file", "My notes: the data for the session is in the drive.", NoDataChunk},
       {"sox 24-bit stereo", Build({.riff = 0x7FFFF044, .format = 0xFFFE, .channels = 2, .bits = 24,
        .extra = wavgen::kExtensiblePcm, .before = fact0, .samples = Tone(600),
@@ -152,6 +163,7 @@ std::vector<Row> Tails() {
     labels += Chunk("labl", Le32(i) + "x");
   }
   const std::string list = Chunk("LIST", "INFOINAM" + Le32(6) + "Tagged");
+  const std::string isft = Chunk("LIST", "INFOISFTab");
   std::string empties;
   for (int i = 0; i < 2000; ++i) {
     empties += Chunk("JUNK", "");
@@ -164,6 +176,7 @@ std::vector<Row> Tails() {
   const std::string markers = cue + Chunk("LIST", adtl);
   // A LIST a writer was killed appending: its header and part of its body.
   const std::string cutInfo = "LIST" + Le32(40) + "INFOIART" + Le32(10) + "Some";
+  const std::string cutAdtl = "LIST" + Le32(100) + adtl + "labl" + Le32(20) + Le32(2) + "Se";
   // ffmpeg -rf64 always -write_peak on: ds64's data size counts the levl after the audio.
   const std::string levl = Chunk("levl", std::string(40, 'p'));
   const auto rf64 = [&](std::uint64_t samples, const std::string& tagged = "") {
@@ -176,82 +189,85 @@ std::vector<Row> Tails() {
   // clang-format off
   return {
       // After the audio: chunks as writers append them are left alone.
-      {"LIST after, RIFF 0", Build({.riff = 0, .after = Chunk("LIST", "INFOISFTab")}), Fixed,
-       Riff(854)},
+      {"LIST after, RIFF 0", Build({.riff = 0, .after = isft}), Fixed,
+       Riff(RiffOf(800, isft.size()))},
       {"pad, id3", Build({.samples = Tone(801), .after = kPad + "id3 " + Le32(3) + "abc"}),
        Correct},
-      {"no pad before LIST", Build({.samples = Tone(7), .after = Chunk("LIST", "INFOISFTab")}),
-       Correct},
+      {"no pad before LIST", Build({.samples = Tone(7), .after = isft}), Correct},
       {"70 labels after", Build({.after = labels}), Correct},
       {"cut in LIST, RIFF 8", Build({.riff = 8, .after = "LIST" + Le32(100) + "INFOINAM"}), Fixed,
-       Riff(852)},
+       Riff(RiffOf(800, 16))},  // to the cut
       {"cut in levl", Build({.after = "levl" + Le32(1000) + "peak"}), Correct},
       {"cut in unknown: whole frames", Build({.after = "abcd" + Le32(100) + "x"}), Fixed,
-       Sizes(844, 808)},
+       Sizes(RiffOf(808), 808)},  // 809 bytes of audio: 404 frames
       // Tags appended after the form are not audio.
       {"ID3v1, valid", Build({.after = wavgen::kId3v1}), Correct},
       {"ID3v1, crashed", Build({.riff = 8, .stored = 0, .after = wavgen::kId3v1}), Fixed,
-       Sizes(836, 800)},
+       Sizes(RiffOf(800), 800)},
       {"TAG+ and ID3v1, RIFF counts them", Build({.riff = 1191,
        .after = wavgen::kEnhanced + wavgen::kId3v1}), Correct},
       {"TAG+ and ID3v1, crashed", Build({.riff = 8, .stored = 0,
-       .after = wavgen::kEnhanced + wavgen::kId3v1}), Fixed, Sizes(836, 800)},
+       .after = wavgen::kEnhanced + wavgen::kId3v1}), Fixed, Sizes(RiffOf(800), 800)},
       {"APEv2 and ID3v1, after LIST",
        Build({.after = Chunk("LIST", "INFO") + wavgen::Ape(true) + wavgen::kId3v1}), Correct},
       {"APEv2, crashed", Build({.riff = 0, .stored = 0xFFFFFFFF, .after = wavgen::Ape(false)}),
-       Fixed, Sizes(836, 800)},
+       Fixed, Sizes(RiffOf(800), 800)},
       {"ID3v2 footer, valid", Build({.after = wavgen::kId3v2}), Correct},
       {"ID3v2 footer, an empty tag, no audio", Build({.samples = "", .after = std::string(
        "ID3\x04\x00\x10\0\0\0\0" "3DI\x04\x00\x10\0\0\0\0", 20)}), Correct},
       {"ID3v2 footer, odd audio", Build({.riff = 8, .bits = 8, .samples = Tone(801), .stored = 0,
-       .after = wavgen::kId3v2}), Fixed, Sizes(837, 801)},
+       .after = wavgen::kId3v2}), Fixed, Sizes(RiffOf(801), 801)},
       // What follows the audio, round two: cut tags and ids, chains found
       // from the end, a pad byte a placeholder size hid, long chains.
       {"cut inside ID3v1 after levl",
        Build({.after = Chunk("levl", "peak") + wavgen::kId3v1.substr(0, 60)}), Correct},
       {"cut inside APEv2 after id3", Build({.riff = 0,
-       .after = Chunk("id3 ", "abc") + wavgen::Ape(true).substr(0, 50)}), Fixed, Riff(898)},
-      {"cut 2 bytes into LIST: the form ends before", Build({.after = "LI"}), Fixed, Riff(836)},
-      {"2 bytes, no known id", Build({.after = "xy"}), Fixed, {{40, Le32(802)}}},
+       .after = Chunk("id3 ", "abc") + wavgen::Ape(true).substr(0, 50)}), Fixed,
+       Riff(RiffOf(800, Chunk("id3 ", "abc").size() + 50))},
+      {"cut 2 bytes into LIST: the form ends before", Build({.after = "LI"}), Fixed,
+       Riff(RiffOf(800))},
+      {"2 bytes, no known id", Build({.after = "xy"}), Fixed, Data(802)},
       {"GStreamer pipe: LIST found from the end", Build({.riff = 0x7FFF0024, .stored = 0x7FFF0000,
-       .after = list}), Fixed, Sizes(862, 800)},
+       .after = list}), Fixed, Sizes(RiffOf(800, list.size()), 800)},
       {"LIST from the end, placeholder 0", Build({.riff = 8, .stored = 0,
-       .after = list + wavgen::kId3v1}), Fixed, Sizes(862, 800)},
+       .after = list + wavgen::kId3v1}), Fixed, Sizes(RiffOf(800, list.size()), 800)},
       {"two chains from the end: to the end",
        Build({.samples = Tone(780) + "JUNK" + Le32(38) + Tone(12), .stored = 0, .after = list}),
-       Fixed, {{40, Le32(826)}}},
+       Fixed, Data(800 + list.size())},
       // Round three: markers, whole frames, a chunk cut off as it was
       // appended, a writer's own ds64, a chunk header cut.
       {"markers after, sizes 0", Build({.riff = 0, .stored = 0, .after = markers}), Fixed,
-       Sizes(916, 800)},
+       Sizes(RiffOf(800, markers.size()), 800)},
       {"markers after, GStreamer placeholder", Build({.riff = 0x7FFF0024, .stored = 0x7FFF0000,
-       .after = markers}), Fixed, Sizes(916, 800)},
+       .after = markers}), Fixed, Sizes(RiffOf(800, markers.size()), 800)},
       {"stereo cut 2 bytes into a frame", Build({.channels = 2, .samples = Tone(802),
-       .stored = 1600}), Fixed, Sizes(836, 800)},
+       .stored = 1600}), Fixed, Sizes(RiffOf(800), 800)},
       {"24-bit stereo cut 5 bytes into a frame", Build({.channels = 2, .bits = 24,
-       .samples = Tone(605), .stored = 1200}), Fixed, Sizes(636, 600)},
+       .samples = Tone(605), .stored = 1200}), Fixed, Sizes(RiffOf(600), 600)},
       {"a partial frame that reads as a cut chunk", Build({.riff = 0, .channels = 4, .bits = 24,
-       .samples = Tone(1200) + "LIST" + Le32(1000) + "ab", .stored = 0}), Fixed, Sizes(1246, 1200)},
+       .samples = Tone(1200) + "LIST" + Le32(1000) + "ab", .stored = 0}), Fixed,
+       Sizes(RiffOf(1200, 10), 1200)},  // 10 bytes after whole frames: a chunk's header, counted
       {"24-bit mono cut 2 bytes in: one is the pad byte", Build({.bits = 24, .samples = Tone(12005),
-       .stored = 0}), Fixed, Sizes(12040, 12003)},
+       .stored = 0}), Fixed, Sizes(RiffOf(12003, kPad.size()), 12003)},
       {"LIST INFO cut off as appended", Build({.riff = 60, .stored = 8, .after = cutInfo}), Fixed,
-       Sizes(860, 800)},
+       Sizes(RiffOf(800, cutInfo.size()), 800)},
       {"LIST adtl cut off inside a label", Build({.riff = 8, .stored = 0,
-       .after = "LIST" + Le32(100) + adtl + "labl" + Le32(20) + Le32(2) + "Se"}), Fixed,
-       Sizes(894, 800)},
+       .after = cutAdtl}), Fixed, Sizes(RiffOf(800, cutAdtl.size()), 800)},
       {"cut-off LIST within a frame: audio", Build({.channels = 2, .samples = Tone(802),
-       .stored = 0, .after = cutInfo}), Fixed, Sizes(860, 824)},
+       .stored = 0, .after = cutInfo}), Fixed, Sizes(RiffOf(824), 824)},  // 826 bytes: whole frames
       {"cut-off LIST of an unknown type: audio", Build({.riff = 0, .stored = 0,
-       .after = "LIST" + Le32(40) + "abcdIART" + Le32(10) + "Some"}), Fixed, Sizes(860, 824)},
+       .after = "LIST" + Le32(40) + "abcdIART" + Le32(10) + "Some"}), Fixed,
+       Sizes(RiffOf(800 + cutInfo.size()), 800 + cutInfo.size())},
       {"two chunks cut off: audio", Build({.riff = 0, .stored = 0,
-       .after = "PEAK" + Le32(100) + "ab" + cutInfo}), Fixed, Sizes(870, 834)},
+       .after = "PEAK" + Le32(100) + "ab" + cutInfo}), Fixed,
+       Sizes(RiffOf(810 + cutInfo.size()), 810 + cutInfo.size())},
       {"RF64, ds64 counts its levl", rf64(400), Fixed, {{28, Le64(800)}}},
       {"RF64, count short of any chain", rf64(390), Fixed, {{36, Le64(424)}}},
       {"RF64, ds64 covers levl, not a LIST after", rf64(400, list), Fixed, {{36, Le64(424)}}},
       {"cut inside a chunk size after LIST",
-       Build({.after = Chunk("LIST", "INFOISFTab") + "id3 " + "\x10"}), Fixed, Riff(854)},
+       Build({.after = isft + "id3 " + "\x10"}), Fixed, Riff(RiffOf(800, isft.size()))},
       {"24-bit mono, pad byte at the end", Build({.bits = 24, .samples = Tone(12003) + kPad,
-       .stored = 0}), Fixed, {{40, Le32(12003)}}},
+       .stored = 0}), Fixed, Data(12003)},
       {"2000 chunks after, RIFF 0", Build({.riff = 0, .after = empties}), Correct},
   };
   // clang-format on

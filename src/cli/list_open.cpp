@@ -51,8 +51,8 @@ long Now() {
 // stop signal that came just before the open can be missed.
 Fd OpenPipe(const Fd& named, const struct stat& st, const char* path, bool (*stopping)(),
             bool& late) {
-  struct sigaction tick {
-  }, before{};
+  struct sigaction tick {};
+  struct sigaction before {};
   tick.sa_handler = OnTick;  // no SA_RESTART: the open returns EINTR
   sigemptyset(&tick.sa_mask);
   ::sigaction(SIGALRM, &tick, &before);

@@ -12,7 +12,7 @@ namespace zavevuv {
 
 // The line reported for a file's outcome, ending in a line feed. Here and in
 // the list's lines, a name's control bytes are escaped (see Escaped).
-std::string Message(Outcome outcome, std::string_view path);
+std::string Message(Outcome outcome, std::string_view name);
 
 // The usage text, with the version.
 std::string Usage();

@@ -36,7 +36,8 @@ int StopSignal() { return stopBy; }
 bool AwaitInput(int fd) {
   // The stop signals are held back while the flag is asked, and let in only
   // inside ppoll, which returns when one comes.
-  sigset_t stops{}, before{};
+  sigset_t stops{};
+  sigset_t before{};
   sigemptyset(&stops);
   for (const int signal : kStops) {
     sigaddset(&stops, signal);

@@ -114,17 +114,17 @@ class Names {
 
   // False once the list is to be read no further.
   bool Feed(std::string_view bytes) {
-    for (const char c : bytes) {
-      if (c != '\0') {
-        tooLong_ = tooLong_ || name_.size() == kLongestName;
-        if (!tooLong_) {
-          name_ += c;
-        }
-      } else if (sink_.Stopping() || !EndName()) {
+    for (;;) {
+      const std::size_t end = std::min(bytes.find('\0'), bytes.size());
+      Hold(bytes.substr(0, end));
+      if (end == bytes.size()) {
+        return true;
+      }
+      if (sink_.Stopping() || !EndName()) {
         return false;
       }
+      bytes.remove_prefix(end + 1);
     }
-    return true;
   }
 
   // The list ended: the last name needs no NUL after it.
@@ -132,11 +132,18 @@ class Names {
     if (!name_.empty() || tooLong_) {
       static_cast<void>(EndName());
     }
-    SayEmpty("invalid zero-length file name");
+    ReportEmpty("invalid zero-length file name");
   }
 
  private:
   static constexpr std::size_t kMostEmpty = 512;
+
+  // More of the name in hand, held up to the longest path.
+  void Hold(std::string_view part) {
+    const std::size_t room = kLongestName - name_.size();
+    tooLong_ = tooLong_ || part.size() > room;
+    name_.append(part.substr(0, room));
+  }
 
   bool EndName() {
     ++count_;
@@ -144,10 +151,13 @@ class Names {
       if (empty_++ == 0) {
         emptyAt_ = count_;
       }
-      return empty_ < kMostEmpty ||
-             !SayEmpty("invalid zero-length file names in a row: list read no further");
+      if (empty_ < kMostEmpty) {
+        return true;
+      }
+      ReportEmpty("invalid zero-length file names in a row: list read no further");
+      return false;
     }
-    SayEmpty("invalid zero-length file name");
+    ReportEmpty("invalid zero-length file name");
     if (tooLong_) {
       sink_.Trouble(At(count_), "cannot open", ENAMETOOLONG);
     } else {
@@ -158,14 +168,12 @@ class Names {
     return true;
   }
 
-  // The run of empty names in hand, if any, said; whether there was one.
-  bool SayEmpty(const char* reason) {
-    if (empty_ == 0) {
-      return false;
+  // The run of empty names in hand, if any, reported.
+  void ReportEmpty(const char* reason) {
+    if (empty_ != 0) {
+      empty_ = 0;
+      sink_.Trouble(At(emptyAt_), reason, 0);
     }
-    empty_ = 0;
-    sink_.Trouble(At(emptyAt_), reason, 0);
-    return true;
   }
 
   [[nodiscard]] std::string At(std::size_t n) const {
@@ -195,7 +203,8 @@ void Visit(const std::string& operand, const Options& options, Sink& sink) {
         sink.Trouble(operand, "cannot open folder", errno);
         return;
       }
-      Walk(std::move(folder), operand, options.oneFileSystem ? MountOf(folder.get()) : 0, sink);
+      const std::uint64_t mount = options.oneFileSystem ? MountOf(folder.get()) : 0;
+      Walk(std::move(folder), operand, mount, sink);
       return;
     }
   }

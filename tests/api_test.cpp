@@ -24,6 +24,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "files.h"
@@ -187,11 +188,52 @@ TEST(Reports, FillWhatTheirSizeHolds) {
   }
 }
 
+// Another process that holds the file (its OFD or POSIX lock, its write
+// lease, which it keeps: SIGIO ignored) is a live process saying the file is
+// in use: nothing is written, and the outcome says to try again.
+TEST(Busy, AnotherProcessHoldsTheFile) {
+  const TempDir dir;
+  const std::string path = dir / "held.wav";
+  for (const auto& [name, command, check] : {std::tuple{"OFD lock", F_OFD_SETLK, false},
+                                             {"POSIX lock", F_SETLK, false},
+                                             {"lease", F_SETLEASE, false},
+                                             {"lease, a check", F_SETLEASE, true}}) {
+    Crashed(path);
+    std::array<int, 2> ready{};
+    ASSERT_EQ(pipe(ready.data()), 0);
+    const pid_t holder = fork();
+    if (holder == 0) {
+      signal(SIGIO, SIG_IGN);
+      const int fd = open(path.c_str(), command == F_SETLEASE ? O_RDONLY : O_RDWR);
+      struct flock lock {};
+      lock.l_type = F_WRLCK;
+      const bool held = command == F_SETLEASE ? fcntl(fd, F_SETLEASE, F_WRLCK) == 0
+                                              : fcntl(fd, command, &lock) == 0;
+      static_cast<void>(write(ready[1], held ? "y" : "n", 1));
+      pause();
+      _exit(0);
+    }
+    char held = 0;
+    static_cast<void>(read(ready[0], &held, 1));
+    zavevuv_report r = Report();
+    const int outcome = (check ? zavevuv_check : zavevuv_repair)(path.c_str(), &r);
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+    close(ready[0]);
+    close(ready[1]);
+    EXPECT_EQ(held, 'y') << name;
+    EXPECT_EQ(outcome, ZAVEVUV_BUSY) << name;
+    EXPECT_EQ(r.error, EAGAIN) << name;
+    EXPECT_EQ(ReadFile(path), kCrashed) << name;
+  }
+}
+
 // The names the JSON of the zavevuv command shows are checked there.
 TEST(Names, OutOfRangeIsUnknown) {
   EXPECT_EQ(zavevuv_version_number(), ZAVEVUV_VERSION_NUMBER);
   EXPECT_STREQ(zavevuv_outcome_name(-1), "unknown");
-  EXPECT_STREQ(zavevuv_outcome_name(ZAVEVUV_INVALID + 1), "unknown");
+  EXPECT_STREQ(zavevuv_outcome_name(ZAVEVUV_BUSY), "busy");
+  EXPECT_STREQ(zavevuv_outcome_name(ZAVEVUV_BUSY + 1), "unknown");
   zavevuv_report r = Report();
   EXPECT_EQ(zavevuv_check(nullptr, &r), ZAVEVUV_INVALID);
   EXPECT_EQ(r.outcome, ZAVEVUV_INVALID);
@@ -294,6 +336,7 @@ TEST(Embedding, EveryCallFitsASmallStack) {
 }
 
 std::atomic<int> urgent = 0;
+std::atomic<bool> sent = false;  // the last SIGURG came as the host sent it
 
 // Repairs `path` while another process, 150 ms in, opens it (so breaks the
 // lease) or sends this one SIGURG: the outcome, or -1 if that failed.
@@ -302,7 +345,8 @@ int RepairWhile(const std::string& path, bool opens, zavevuv_report* report) {
   const pid_t other = fork();
   if (other == 0) {
     usleep(150000);
-    _exit(opens ? static_cast<int>(open(path.c_str(), O_RDONLY) < 0) : kill(parent, SIGURG));
+    _exit(opens ? static_cast<int>(open(path.c_str(), O_RDONLY) < 0)
+                : sigqueue(parent, SIGURG, sigval{.sival_int = 42}));
   }
   const int outcome = zavevuv_repair(path.c_str(), report);
   int status = 0;
@@ -310,17 +354,33 @@ int RepairWhile(const std::string& path, bool opens, zavevuv_report* report) {
   return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? outcome : -1;
 }
 
-// Each sync slowed: the host's SIGURG during a repair reaches its handler
-// once; with SIGURG blocked, a lease broken leaves none pending.
+// Each sync slowed. A host with a SIGURG handler of its own, repairing on a
+// worker thread: its own SIGURG reaches the handler once, as sent (si_code
+// and value kept), and another process opening the file sends it none (no
+// lease is taken). With SIGURG left to its default and blocked, a lease
+// broken leaves none pending.
 TEST(Embedding, TheHostsSigurgIsItsOwn) {
   const TempDir dir;
   setenv("ZAVEVUV_FAULT", "slow-sync", 1);
   struct sigaction act {};
-  act.sa_handler = [](int) { urgent.fetch_add(1); };
+  act.sa_flags = SA_SIGINFO;
+  act.sa_sigaction = [](int, siginfo_t* info, void*) {
+    urgent.fetch_add(1);
+    sent.store(info->si_code == SI_QUEUE && info->si_value.sival_int == 42);
+  };
   sigaction(SIGURG, &act, nullptr);
-  Crashed(dir / "host.wav");
-  EXPECT_EQ(RepairWhile(dir / "host.wav", false, nullptr), ZAVEVUV_FIXED);
-  EXPECT_EQ(urgent.load(), 1);
+  // On the calling thread, the one that takes the host's signals; on a worker.
+  for (const auto& [opens, worker, seen] :
+       {std::tuple{false, false, 1}, {false, true, 2}, {true, true, 2}, {true, false, 2}}) {
+    Crashed(dir / "host.wav");
+    int outcome = -1;
+    const auto repair = [&] { outcome = RepairWhile(dir / "host.wav", opens, nullptr); };
+    worker ? std::thread(repair).join() : repair();
+    EXPECT_EQ(outcome, ZAVEVUV_FIXED);
+    EXPECT_EQ(urgent.load(), seen) << (opens ? "a SIGURG the host never sent" : "its own, lost");
+    EXPECT_TRUE(sent.load()) << "its own, re-sent without its si_code and value";
+  }
+  signal(SIGURG, SIG_DFL);
   sigset_t urg;
   sigset_t pending;
   sigemptyset(&urg);

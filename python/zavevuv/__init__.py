@@ -38,6 +38,7 @@ class Outcome(enum.IntEnum):
     WRITE_FAILED = 8
     NO_MEMORY = 9
     INVALID = 10
+    BUSY = 11  # since 1.7.0: another process holds the file; nothing written, try again
 
 
 class Kind(enum.IntEnum):

@@ -95,6 +95,9 @@ std::string Failure(const std::string& path, const zavevuv_report& r, bool recur
       return Diagnostic(path, "cannot write", r.error);
     case ZAVEVUV_NO_MEMORY:
       return Diagnostic(path, "out of memory", r.error);
+    case ZAVEVUV_BUSY:
+      return Diagnostic(path, "busy: another process holds the file; nothing written, try again",
+                        0);
     default:
       return Diagnostic(path, "cannot check", r.error);
   }

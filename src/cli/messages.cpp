@@ -13,6 +13,7 @@ std::string Message(Outcome outcome, std::string_view name) {
   const std::string path = Escaped(name, false);
   switch (outcome) {
     case Outcome::CannotOpen:
+    case Outcome::Busy:  // as before the library told it apart
       return Format("File called %s cannot be found.\n", {path});
     case Outcome::ReadFailed:
       return Format("Unable to read header in %s.\n", {path});

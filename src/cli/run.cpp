@@ -23,11 +23,6 @@ double Since(const timespec& then) {
          static_cast<double>(now.tv_nsec - then.tv_nsec) / 1e9;
 }
 
-// Whether a repair was refused only for want of write access.
-bool Refused(int error) {
-  return error == EACCES || error == EPERM || error == EROFS || error == ETXTBSY;
-}
-
 }  // namespace
 
 Run::Run(const Options& options) : options_(options), terminal_(::isatty(STDERR_FILENO) == 1) {
@@ -36,30 +31,17 @@ Run::Run(const Options& options) : options_(options), terminal_(::isatty(STDERR_
 
 bool Run::Stopping() const { return StopSignal() != 0; }
 
-zavevuv_report Run::Examined(const std::string& path) const {
+zavevuv_report Run::ReportOf(const std::string& path) const {
   zavevuv_report report{};
   report.size = sizeof report;
-  if (options_.check) {
-    zavevuv_check(path.c_str(), &report);
-    return report;
-  }
-  zavevuv_repair(path.c_str(), &report);
-  if (report.outcome == ZAVEVUV_CANNOT_OPEN && Refused(report.error)) {
-    // A file we may only read needs no write to be correct, or not WAVE.
-    zavevuv_report look{};
-    look.size = sizeof look;
-    zavevuv_check(path.c_str(), &look);
-    if (NeedsWrite(look)) {
-      look.outcome = ZAVEVUV_CANNOT_OPEN;
-      look.error = look.write_error != 0 ? look.write_error : report.error;
-    }
-    return look;
-  }
+  // A repair of a file it may only read says what it is where that needs no
+  // write (correct, not WAVE), as a check would.
+  (options_.check ? zavevuv_check : zavevuv_repair)(path.c_str(), &report);
   return report;
 }
 
 void Run::File(const std::string& path, bool named) {
-  Print(ShowFile(path, Examined(path), options_, named));
+  Print(ShowFile(path, ReportOf(path), options_, named));
   Progress();
 }
 

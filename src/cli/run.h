@@ -27,7 +27,7 @@ class Run final : public Sink {
   int Finish();
 
  private:
-  [[nodiscard]] zavevuv_report Examined(const std::string& path) const;
+  [[nodiscard]] zavevuv_report ReportOf(const std::string& path) const;
   // Counts a file by what is shown of it, and prints its lines.
   void Print(const Shown& shown);
   void Progress();

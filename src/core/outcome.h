@@ -14,6 +14,7 @@ enum class Outcome {
   ToEnd,        // past 4 GiB: the 32-bit sizes now say "to the end of the file"
   Fixed,        // size fields rewritten (or RF64 made) and synced
   WriteFailed,  // a write, the sync or the close after them failed
+  Busy,         // another process holds the file (a lock, a lease): nothing written
 };
 
 }  // namespace zavevuv

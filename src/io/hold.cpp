@@ -35,14 +35,36 @@ sigset_t SetOf(int signal) {
   return set;
 }
 
+// Whether the failure of a lock is another process's lock on the file.
+bool Conflict(int error) { return error == EAGAIN || error == EACCES; }
+
 // The whole file locked for writing, waiting up to about 2 seconds, in
-// sleeps that double from 1 ms.
+// sleeps that double from 1 ms; errno as the last try left it.
 bool Lock(int fd) {
   struct flock lock {};
   lock.l_type = F_WRLCK;
   lock.l_whence = SEEK_SET;
-  return Patiently([&] { return ::fcntl(fd, F_OFD_SETLK, &lock) == 0; },
-                   [](int error) { return error == EAGAIN || error == EACCES || error == EINTR; });
+  int error = 0;
+  const bool locked = Patiently(
+      [&] {
+        const bool done = ::fcntl(fd, F_OFD_SETLK, &lock) == 0;
+        error = done ? 0 : errno;
+        return done;
+      },
+      [](int failed) { return Conflict(failed) || failed == EINTR; });
+  errno = error;
+  return locked;
+}
+
+// Whether the host has a SIGURG disposition of its own (a handler): a
+// lease's break, told by SIGURG, could then reach the host, or merge with a
+// SIGURG of its own, between taking the lease and aiming its break at this
+// thread; so no lease is taken.
+bool HostTakesSigurg() {
+  struct sigaction now {};
+  return ::sigaction(SIGURG, nullptr, &now) == 0 &&
+         ((now.sa_flags & SA_SIGINFO) != 0 ||
+          (now.sa_handler != SIG_DFL && now.sa_handler != SIG_IGN));
 }
 
 // Whether `line` of /proc/locks ("1: LEASE  BREAKING  UNLCK 4242 08:01:1234
@@ -102,6 +124,10 @@ LeaseBreaks::LeaseBreaks() {
   if (heldForRun) {
     return;  // the command's SIGIO stays held, and its breaks pending, for the run
   }
+  if (HostTakesSigurg()) {
+    leasing_ = false;  // no lease, no break, and the host's mask left alone
+    return;
+  }
   const sigset_t breaks = SetOf(BreakSignal());
   drain_ = ::pthread_sigmask(SIG_BLOCK, &breaks, &old_) == 0;
   restore_ = drain_ && sigismember(&old_, BreakSignal()) == 0;
@@ -135,6 +161,7 @@ void HoldLeaseBreaksForTheRun() {
 
 Hold::Hold(int fd, Kind kind) : fd_(fd) {
   locked_ = Lock(fd);
+  busy_ = !locked_ && Conflict(errno);
   if (!locked_ || kind == LockOnly || (!heldForRun && ::fcntl(fd, F_SETSIG, BreakSignal()) != 0) ||
       ::fcntl(fd, F_SETLEASE, F_WRLCK) != 0) {
     return;  // locked by another for long, open elsewhere, not ours to lease, or leases off

@@ -163,6 +163,9 @@ Applied Write(RegularFile& file, const char* path, const Examined& first, Buffer
   LeaseBreaks breaks;  // before the open, so that it outlives the lease
   Fd out = OpenForWriting(file, path);
   breaks.Aim(out.get());
+  if (!out && errno == EWOULDBLOCK) {
+    return Outcome::Busy;  // another process's lease, not given up in 2 seconds
+  }
   if (!out) {
     result.writeError = errno;
     // An append-only file, say: nothing was written.
@@ -170,7 +173,11 @@ Applied Write(RegularFile& file, const char* path, const Examined& first, Buffer
                                                                             : Outcome::CannotOpen;
   }
   static_cast<void>(file.fd.Close());  // only read: the lease wants one descriptor
-  const Hold hold(out.get());
+  const Hold hold(out.get(), breaks.Leasing() ? Hold::LockAndLease : Hold::LockOnly);
+  if (hold.Busy()) {
+    errno = EAGAIN;
+    return Outcome::Busy;  // locked by another process, or another instance, all along
+  }
   const Applied pass = RecheckAndApply(out, hold, buffer, result);
   // Closing lets go of the lock and the lease; written data may only be
   // known kept once it succeeds.
@@ -182,10 +189,12 @@ Applied Write(RegularFile& file, const char* path, const Examined& first, Buffer
 
 // One look at the file, and what it needs done.
 Applied OnPathOnce(const char* path, Mode mode, Buffer buffer, Result& result) {
-  std::optional<RegularFile> file = OpenRegular(path, mode == Mode::Check);
+  // Opened to read, whether or not it may be written: a file that needs no
+  // write is what it is, read-only or not.
+  std::optional<RegularFile> file = OpenRegular(path, true);
   if (!file) {
     result.writeError = errno;
-    return Outcome::CannotOpen;
+    return errno == EWOULDBLOCK ? Outcome::Busy : Outcome::CannotOpen;
   }
   result.writeError = file->writeError;
   const Examined look =
@@ -198,9 +207,15 @@ Applied OnPathOnce(const char* path, Mode mode, Buffer buffer, Result& result) {
   if (mode == Mode::Check) {
     return plan.outcome;
   }
-  if (plan.outcome != Outcome::Fixed && plan.insert == Insert::None) {
+  const bool writes = plan.outcome == Outcome::Fixed || plan.insert != Insert::None;
+  if (writes && file->writeError != 0) {
+    errno = file->writeError;
+    return Outcome::CannotOpen;  // it needs a write this caller may not make
+  }
+  if (!writes) {
     // Only read; an intent a finished insert left on an RF64 file goes.
-    return TakeIntent(file->fd.get(), plan) ? plan.outcome : Outcome::ReadFailed;
+    return file->writeError != 0 || TakeIntent(file->fd.get(), plan) ? plan.outcome
+                                                                     : Outcome::ReadFailed;
   }
   return Write(*file, path, look, buffer, result);
 }
@@ -277,6 +292,11 @@ Result OnDescriptor(int fd, Mode mode) {
   }
   const Borrowed out(fd);
   const Hold hold(fd, Hold::LockOnly);  // never a lease: the caller keeps the descriptor
+  if (hold.Busy()) {
+    errno = EAGAIN;
+    result.outcome = Outcome::Busy;
+    return result;
+  }
   result.outcome = RecheckAndApply(out.get(), hold, buffer, result).outcome;
   hold.LetGo();
   return result;

@@ -11,7 +11,8 @@ int Report(zavevuv_report* to, int code, const Result* result) {
   full.size = sizeof full;
   full.outcome = code;
   const bool failed = code == ZAVEVUV_CANNOT_OPEN || code == ZAVEVUV_READ_FAILED ||
-                      code == ZAVEVUV_WRITE_FAILED || code == ZAVEVUV_NO_MEMORY;
+                      code == ZAVEVUV_WRITE_FAILED || code == ZAVEVUV_NO_MEMORY ||
+                      code == ZAVEVUV_BUSY;
   full.error = code == ZAVEVUV_INVALID ? EINVAL : failed ? errno : 0;
   full.data_chunk = ZAVEVUV_UNKNOWN;
   full.frames = ZAVEVUV_UNKNOWN;

@@ -5,25 +5,28 @@ checked, and repaired only when its header needs it.
 
     launch.py TAKE.wav...
 """
-import os
 import sys
 
 import zavevuv
-from zavevuv import Outcome
 
 
 def main(paths):
     status = 0
     for path in paths:
-        report = zavevuv.check(path)
-        if report.outcome in (Outcome.FIXED, Outcome.TO_END):
-            report = zavevuv.repair(path)
-        name = report.outcome.name.lower().replace("_", "-")
-        if report.outcome >= Outcome.CANNOT_OPEN:
-            print(f"{path}: {name} ({os.strerror(report.error)})")
+        try:
+            report = zavevuv.check(path)
+            if report.needs_repair:
+                report = zavevuv.repair(path)
+        except zavevuv.Busy:
+            print(f"{path}: busy, another program has it open; try again later")
             status = 1
-        else:
-            print(f"{path}: {name}, {report.audio_bytes} bytes of audio")
+            continue
+        except OSError as error:
+            print(f"{path}: {error.strerror}")
+            status = 1
+            continue
+        audio = "" if report.audio_bytes is None else f", {report.audio_bytes} bytes of audio"
+        print(f"{path}: {report.outcome}{audio}")
     return status
 
 

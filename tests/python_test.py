@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: MIT
 """The zavevuv package on crashed takes, by every kind of file argument.
     python_test.py HEADER    (zavevuv.h: the outcomes and version to agree with)"""
-import os, re, sys, tempfile, unittest, wave
+import errno, os, re, subprocess, sys, tempfile, unittest, wave
 
 import zavevuv
 from wavs import wav
@@ -49,13 +49,37 @@ class Package(unittest.TestCase):
         for f in opened:
             f.close() if hasattr(f, "close") else os.close(f)
 
-    def test_outcomes_are_values(self):
-        missing = zavevuv.repair(os.path.join(self.dir.name, "none.wav"))
-        self.assertEqual((missing.outcome, missing.error, missing.frames, missing.kind),
-                         (Outcome.CANNOT_OPEN, 2, None, zavevuv.Kind.UNKNOWN))
+    def test_verdicts_are_reports_and_failures_raise_as_os_does(self):
+        seen = zavevuv.check(self.path)
+        self.assertEqual((seen.needs_repair, str(seen.outcome), str(Outcome.TO_END)), (True, "fixed", "to-end"))
+        self.assertFalse(zavevuv.repair(self.path).needs_repair)
         text = os.path.join(self.dir.name, "notes.wav")
         open(text, "w").write("RIFF, but no WAVE")
-        self.assertEqual(zavevuv.check(text).kind, zavevuv.Kind.NOT_WAVE)
+        notes = zavevuv.check(text)
+        self.assertEqual((notes.kind, notes.audio_bytes, notes.needs_repair), (zavevuv.Kind.NOT_WAVE, None, False))
+        fd = os.open(self.path, os.O_RDONLY)
+        missing = os.path.join(self.dir.name, "none.wav")
+        for call, wrong, raised in ((zavevuv.repair, missing, FileNotFoundError),
+                                    (zavevuv.check, self.dir.name, IsADirectoryError),
+                                    (zavevuv.check, -1, OSError), (zavevuv.repair, fd, OSError),
+                                    (zavevuv.repair, fd + 2**32, OverflowError),  # not fd itself
+                                    (zavevuv.repair, self.path + "\0.wav", ValueError)):  # not the take
+            crashed(self.path)
+            with self.subTest(wrong=wrong), self.assertRaises(raised) as caught:
+                call(wrong)
+            with open(self.path, "rb") as f:
+                self.assertEqual(f.read(8)[4:], (36).to_bytes(4, "little"))
+            if isinstance(wrong, str) and raised is not ValueError:
+                self.assertEqual(caught.exception.filename, wrong)
+        os.close(fd)
+        holder = subprocess.Popen([sys.executable, "-c", "import fcntl, sys\nf = open(sys.argv[1], 'rb+')\n"
+                                   "fcntl.lockf(f, fcntl.LOCK_EX)\nprint(flush=True)\nsys.stdin.read()", self.path],
+                                  stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        holder.stdout.readline()  # another process's POSIX lock, held
+        with self.assertRaises(zavevuv.Busy) as caught:
+            zavevuv.repair(self.path)
+        holder.communicate()
+        self.assertEqual((caught.exception.errno, caught.exception.filename), (errno.EAGAIN, self.path))
 
     def test_names_and_version_as_the_header_has_them(self):
         names = re.findall(r"ZAVEVUV_(\w+) = (\d+),? +/\*", HEADER.split("enum zavevuv_outcome {")[1].split("};")[0])

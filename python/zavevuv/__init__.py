@@ -2,23 +2,27 @@
 """Checks and repairs the size fields of WAV file headers in place.
 
 A thin layer over libzavevuv (loaded by its SONAME, libzavevuv.so.1): the
-same rules, lock, lease and sync as the zavevuv_32uvo command. Every call
-returns a Report; what happened to the file is its outcome, never an
-exception. See zavevuv(3) for what each outcome and count means.
+same rules, lock, lease and sync as the zavevuv_32uvo command. A call
+returns a Report of what the file's header needed, or what was done to it;
+a file that cannot be opened, read or written raises OSError as the os
+module does (FileNotFoundError, PermissionError, IsADirectoryError, ...,
+with the file's name), and one that another process holds raises Busy, a
+BlockingIOError: try again. See zavevuv(3) for each outcome and count.
 
     report = zavevuv.check("take.wav")
-    if report.outcome in (zavevuv.Outcome.FIXED, zavevuv.Outcome.TO_END):
+    if report.needs_repair:
         report = zavevuv.repair("take.wav")
 """
 from __future__ import annotations
 
 import ctypes
 import enum
+import errno
 import os
 from dataclasses import dataclass
 from typing import Optional, Protocol, Union
 
-__all__ = ["Outcome", "Kind", "Report", "check", "repair", "__version__"]
+__all__ = ["Outcome", "Kind", "Report", "Busy", "check", "repair", "__version__"]
 
 SONAME = "libzavevuv.so.1"
 _UNKNOWN = 2**64 - 1
@@ -40,6 +44,14 @@ class Outcome(enum.IntEnum):
     INVALID = 10
     BUSY = 11  # since 1.7.0: another process holds the file; nothing written, try again
 
+    def __str__(self) -> str:
+        """The library's name of the outcome: "correct", "fixed", "to-end", ..."""
+        return _lib.zavevuv_outcome_name(int(self)).decode()
+
+
+class Busy(BlockingIOError):
+    """Another process holds the file (a lock or a lease): nothing was written; try again."""
+
 
 class Kind(enum.IntEnum):
     """What a file's first bytes are."""
@@ -57,9 +69,9 @@ class Report:
     outcome: Outcome
     error: int  # errno of the system call that failed, else 0
     data_chunk: Optional[int]  # offset of "data"
-    audio_bytes: int  # the audio's true length in bytes
+    audio_bytes: Optional[int]  # the audio's true length in bytes
     frames: Optional[int]  # sample frames, where the format tells
-    stated_bytes: int  # the data size the header stated before
+    stated_bytes: Optional[int]  # the data size the header stated before
     fields: int  # size fields written, or that a repair would write
     rf64: bool  # became RF64 (a check: would)
     insert: bool  # an insert would make it RF64
@@ -67,6 +79,14 @@ class Report:
     kind: Kind  # what the file's first bytes are
     sample_rate: Optional[int]  # frames a second, from the fmt chunk
     stated_frames: Optional[int]  # the samples stated_bytes hold, where the format tells
+    checked: bool = False  # a check's report: what a repair would do
+
+    @property
+    def needs_repair(self) -> bool:
+        """Whether a repair would write: a check that found wrong sizes (FIXED says
+        "would be fixed" there), or a file a repair could make RF64."""
+        return self.checked and (self.outcome == Outcome.FIXED or self.insert
+                                 or self.outcome == Outcome.TO_END and self.fields > 0)
 
 
 class _Report(ctypes.Structure):
@@ -102,6 +122,7 @@ def _load() -> ctypes.CDLL:
         call = getattr(lib, "zavevuv_" + name)
         call.argtypes, call.restype = [first, report], ctypes.c_int
     lib.zavevuv_version.argtypes, lib.zavevuv_version.restype = [], ctypes.c_char_p
+    lib.zavevuv_outcome_name.argtypes, lib.zavevuv_outcome_name.restype = [ctypes.c_int], ctypes.c_char_p
     return lib
 
 
@@ -118,8 +139,12 @@ File = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]", int, HasFilen
 
 def _call(name: str, file: File) -> Report:
     raw = _Report(size=ctypes.sizeof(_Report))
+    filename = None
     if isinstance(file, (str, bytes, os.PathLike)):
+        filename = os.fspath(file)
         path = os.fsencode(file)
+        if b"\0" in path:
+            raise ValueError(f"zavevuv.{name}(): embedded null byte")  # as os.open says
         getattr(_lib, "zavevuv_" + name)(path, ctypes.byref(raw))
     else:
         if isinstance(file, bool) or not isinstance(file, int) and not hasattr(file, "fileno"):
@@ -129,12 +154,23 @@ def _call(name: str, file: File) -> Report:
             if hasattr(file, "flush") and not getattr(file, "closed", False):
                 file.flush()  # what Python still buffers belongs to the file
             file = file.fileno()
+        if not -2**31 <= file < 2**31:
+            raise OverflowError(f"zavevuv.{name}(): fd {file} is out of range")  # as os.fstat says
         getattr(_lib, f"zavevuv_{name}_fd")(file, ctypes.byref(raw))
+    outcome = Outcome(raw.outcome)
+    if outcome == Outcome.BUSY:
+        raise Busy(errno.EAGAIN, "another process holds the file; nothing written, try again", filename)
+    if outcome in (Outcome.CANNOT_OPEN, Outcome.READ_FAILED, Outcome.WRITE_FAILED, Outcome.INVALID):
+        code = raw.error or errno.EIO
+        raise OSError(code, os.strerror(code), filename)  # the subclass the errno names
+    if outcome == Outcome.NO_MEMORY:
+        raise MemoryError(f"zavevuv.{name}(): out of memory")
     known = lambda n: None if n == _UNKNOWN else n  # noqa: E731
-    return Report(Outcome(raw.outcome), raw.error, known(raw.data_chunk), raw.audio_bytes,
-                  known(raw.frames), raw.stated_bytes, raw.fields, bool(raw.rf64),
-                  bool(raw.insert), raw.write_error, Kind(raw.kind), raw.sample_rate or None,
-                  known(raw.stated_frames))
+    found = raw.data_chunk != _UNKNOWN  # no data chunk: no sizes to tell
+    return Report(outcome, raw.error, known(raw.data_chunk), raw.audio_bytes if found else None,
+                  known(raw.frames), raw.stated_bytes if found else None, raw.fields,
+                  bool(raw.rf64), bool(raw.insert), raw.write_error, Kind(raw.kind),
+                  raw.sample_rate or None, known(raw.stated_frames), name == "check")
 
 
 def check(file: File) -> Report:

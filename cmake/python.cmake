@@ -21,4 +21,10 @@ install(CODE "
     set(site lib/python3/dist-packages)
   endif()
   file(INSTALL \"${package_dir}/__init__.py\" \"${package_dir}/py.typed\"
-    DESTINATION \"\${CMAKE_INSTALL_PREFIX}/\${site}/zavevuv\")" COMPONENT python3-zavevuv)
+    DESTINATION \"\${CMAKE_INSTALL_PREFIX}/\${site}/zavevuv\")
+  # Where the library went, for the package to load it by its path: outside
+  # /usr the dynamic linker would need LD_LIBRARY_PATH to find it.
+  if(NOT CMAKE_INSTALL_PREFIX STREQUAL \"/usr\")
+    file(WRITE \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/\${site}/zavevuv/_library.py\"
+      \"PATH = '\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/libzavevuv.so.1'\\n\")
+  endif()" COMPONENT python3-zavevuv)

@@ -41,8 +41,13 @@ if ldd "$work/consumer/launch_static" | grep -q libzavevuv; then
   echo "FAIL: the static build loads libzavevuv.so"; exit 1
 fi
 
-echo "== pip installs the Python package offline, and it repairs a crashed take"
-python3 -m pip install -q --no-index --target "$work/pip" "$source/python" 2>/dev/null ||
-  { echo "FAIL: pip install ./python"; exit 1; }
+echo "== the Python package finds its library without LD_LIBRARY_PATH: installed with it, or by pip beside it"
+site=$(dirname "$(dirname "$(find "$work/stage" -path '*/zavevuv/__init__.py')")")
 take "$work/py.wav"
-LD_LIBRARY_PATH="$libdir" PYTHONPATH="$work/pip" python3 "$source/examples/launch.py" "$work/py.wav"
+env -u LD_LIBRARY_PATH PYTHONPATH="$site" python3 "$source/examples/launch.py" "$work/py.wav"
+mkdir -p "$work/beside/lib" && cp -P "$libdir"/libzavevuv.so* "$work/beside/lib"
+python3 -m pip install -q --no-index --prefix "$work/beside" "$source/python" 2>/dev/null ||
+  { echo "FAIL: pip install ./python"; exit 1; }
+site=$(dirname "$(dirname "$(find "$work/beside" -path '*/zavevuv/__init__.py')")")
+take "$work/py.wav"
+env -u LD_LIBRARY_PATH PYTHONPATH="$site" python3 "$source/examples/launch.py" "$work/py.wav"

@@ -19,8 +19,9 @@ import ctypes
 import enum
 import errno
 import os
+import sysconfig
 from dataclasses import dataclass
-from typing import Optional, Protocol, Union
+from typing import Iterator, Optional, Protocol, Union
 
 __all__ = ["Outcome", "Kind", "Report", "Busy", "check", "repair", "__version__"]
 
@@ -108,14 +109,43 @@ class _Report(ctypes.Structure):
     ]
 
 
-def _load() -> ctypes.CDLL:
+def _places() -> Iterator[str]:
+    """Where the library may be, in the order tried: the one ZAVEVUV_LIBRARY names
+    (alone), the one the install recorded, one beside the prefix this package lies
+    in (pip install --prefix), then the SONAME as the dynamic linker finds it."""
+    named = os.environ.get("ZAVEVUV_LIBRARY")
+    if named:
+        yield named
+        return
     try:
-        lib = ctypes.CDLL(SONAME)
-    except OSError as error:
+        from ._library import PATH  # written by cmake --install, outside /usr
+        yield PATH
+    except ImportError:
+        pass
+    folder = os.path.dirname(os.path.abspath(__file__))
+    multiarch = sysconfig.get_config_var("MULTIARCH") or ""
+    for _ in range(5):  # PREFIX/[local/]lib/pythonX.Y/site-packages/zavevuv
+        folder = os.path.dirname(folder)
+        for sub in ("lib", "lib64", os.path.join("lib", multiarch)):
+            beside = os.path.join(folder, sub, SONAME)
+            if os.path.exists(beside):
+                yield beside
+    yield SONAME
+
+
+def _load() -> ctypes.CDLL:
+    lib = None
+    for place in _places():
+        try:
+            lib = ctypes.CDLL(place)
+            break
+        except OSError as error:
+            failure = error
+    if lib is None:
         raise ImportError(
-            f"zavevuv needs the shared library {SONAME} (Debian: the libzavevuv1 package), "
-            f"which could not be loaded: {error}"
-        ) from error
+            f"zavevuv needs the shared library {SONAME} (Debian: the libzavevuv1 package; "
+            f"ZAVEVUV_LIBRARY may name it), which could not be loaded: {failure}"
+        ) from failure
     report = ctypes.POINTER(_Report)
     for name, first in (("check", ctypes.c_char_p), ("repair", ctypes.c_char_p),
                         ("check_fd", ctypes.c_int), ("repair_fd", ctypes.c_int)):

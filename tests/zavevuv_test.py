@@ -218,7 +218,7 @@ def table():
             seconds = None if r.frames is None else round(r.frames / r.sample_rate, 6)
             expect("--json " + o["path"], o, {
                 "path": o["path"], "outcome": r.outcome.name.lower().replace("_", "-"), "check": True,
-                "kind": {1: "not-wave", 2: "riff", 3: "rf64"}[r.kind], "error": None, "write_error": None,
+                "kind": {1: "not-wave", 2: "riff", 3: "rf64"}[r.kind.value], "error": None, "write_error": None,
                 "fields": r.fields, "data_chunk": r.data_chunk, "stated_bytes": r.stated_bytes,
                 "audio_bytes": r.audio_bytes, "stated_frames": r.stated_frames, "frames": r.frames,
                 "sample_rate": r.sample_rate, "stated_seconds": round(r.stated_frames / r.sample_rate, 6),

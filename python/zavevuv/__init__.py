@@ -29,7 +29,7 @@ SONAME = "libzavevuv.so.1"
 _UNKNOWN = 2**64 - 1
 
 
-class Outcome(enum.IntEnum):
+class Outcome(enum.Enum):
     """What a file needed, or what happened to it: the library's outcomes."""
 
     CORRECT = 0
@@ -47,14 +47,14 @@ class Outcome(enum.IntEnum):
 
     def __str__(self) -> str:
         """The library's name of the outcome: "correct", "fixed", "to-end", ..."""
-        return _lib.zavevuv_outcome_name(int(self)).decode()
+        return _lib.zavevuv_outcome_name(self.value).decode()
 
 
 class Busy(BlockingIOError):
     """Another process holds the file (a lock or a lease): nothing was written; try again."""
 
 
-class Kind(enum.IntEnum):
+class Kind(enum.Enum):
     """What a file's first bytes are."""
 
     UNKNOWN = 0  # not read

@@ -66,8 +66,10 @@ void MakeFixture(const TempDir& dir) {
     WriteFile(dir / name, wavgen::Build({.riff = 8, .stored = 0}));
   }
   WriteFile(dir / "rogood.wav", wavgen::Build({}));
-  for (const char* name : {"ro.wav", "rogood.wav"}) {
-    std::filesystem::permissions(dir / name, std::filesystem::perms::others_read);
+  for (const char* name : {"ro.wav", "rogood.wav"}) {  // 0444: read by anyone, written by none
+    std::filesystem::permissions(dir / name, std::filesystem::perms::owner_read |
+                                                 std::filesystem::perms::group_read |
+                                                 std::filesystem::perms::others_read);
   }
   std::filesystem::permissions(dir / "rw.wav", std::filesystem::perms::all);
   WriteFile(dir / "w/three.wav", wavgen::Build({}));

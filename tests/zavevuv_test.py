@@ -145,6 +145,20 @@ def table():
         expect("read-only, repair", zv("ro.wav", "good.wav", user=True),
                ("good.wav: correct\n", "zavevuv: ro.wav: cannot open for writing: Permission denied\n"
                 + summary(2, 1, 0, 0, 0, 1), 2))
+    if subprocess.run(["stat", "-f", "-c", "%T", "/dev/shm"], capture_output=True,
+                      text=True).stdout.strip() != "tmpfs":
+        print("not run: a take past 4 GiB where no block can be inserted, as /dev/shm is no tmpfs")
+    else:
+        with tempfile.TemporaryDirectory(dir="/dev/shm") as d:  # said "to the end" once, then only read
+            os.chdir(d)
+            with open("big.wav", "wb") as f:
+                f.write(take(0, 0, 0))
+                f.truncate(44 + (5 << 30))
+            events, big = watch("."), "big.wav: {}5,368,709,120 bytes (30,434.86 s){}; no room for RF64\n"
+            expect("past 4 GiB on tmpfs: the sizes, once", (zv("big.wav"), written(events)), (
+                (big.format("to the end: data size 0 -> ", ' as "to the end of the file"'), "", 1), {b"big.wav"}))
+            expect("past 4 GiB on tmpfs: then only read", (zv("big.wav"), written(events)), (
+                (big.format("too large: ", " of audio past 4 GiB"), "", 1), set()))
     if os.geteuid() != 0:
         print("not run: -x over a bind mount, as only root may mount")
     else:

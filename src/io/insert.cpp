@@ -3,6 +3,10 @@
 
 #include <fcntl.h>
 #include <linux/falloc.h>
+#include <linux/fs.h>
+#include <linux/magic.h>
+#include <sys/ioctl.h>
+#include <sys/statfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -140,6 +144,35 @@ std::optional<std::uint64_t> ShiftedHole(const std::vector<Hole>& now, const Int
 }
 
 }  // namespace
+
+bool CanInsert(int fd) {
+  // Not in every linux/magic.h.
+  constexpr unsigned long kFuse = 0x65735546, kExfat = 0x2011BAB0, kNtfs = 0x5346544e,
+                          kCifs = 0xFF534D42, kSmb2 = 0xFE534D42, kZfs = 0x2FC12FC1;
+  struct statfs fs {};
+  if (::fstatfs(fd, &fs) != 0) {
+    return true;  // not known: the insert itself tells
+  }
+  int flags = 0;
+  switch (static_cast<unsigned long>(fs.f_type)) {
+    case EXT4_SUPER_MAGIC:  // ext2 and ext3 too: only a file mapped by extents can shift
+      return ::ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0 || (flags & FS_EXTENT_FL) != 0;
+    case TMPFS_MAGIC:
+    case RAMFS_MAGIC:
+    case BTRFS_SUPER_MAGIC:
+    case NFS_SUPER_MAGIC:
+    case MSDOS_SUPER_MAGIC:
+    case kFuse:
+    case kExfat:
+    case kNtfs:
+    case kCifs:
+    case kSmb2:
+    case kZfs:
+      return false;
+    default:
+      return true;  // XFS, f2fs, overlayfs over them, or one not known here
+  }
+}
 
 IntentRead ReadIntent(int fd) {
   std::array<char, 2048> value{};

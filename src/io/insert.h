@@ -51,6 +51,13 @@ enum class Room {
                 // a block inserted already taken out again where still ours
 };
 
+// Whether the file system of the file open as `fd` may insert a block
+// (FALLOC_FL_INSERT_RANGE): not those known to refuse (tmpfs, ramfs, btrfs,
+// NFS, SMB, FUSE, FAT, exFAT, NTFS, ZFS, and ext4 for a file without
+// extents), where an insert would only open the file for writing, lease it
+// and set an attribute, to fail. Any other (XFS, overlayfs over ext4) tries.
+bool CanInsert(int fd);
+
 // Inserts a block at the start of the file open as `out`, of `length` bytes,
 // allocates it and writes the head block there. A block that cannot be
 // allocated (a full disk) is taken out again. Each step is taken only while

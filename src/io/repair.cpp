@@ -51,6 +51,11 @@ Examined Examine(int fd, std::uint64_t length, Buffer buffer) {
     const auto n = ReadAt(fd, out, static_cast<std::int64_t>(offset));
     return n && *n == out.size();
   });
+  if (look.plan.insert == Insert::Make && !CanInsert(fd)) {
+    // No block can be inserted here: what a repair can do is the fields'
+    // "to the end", and a file that says so already needs nothing.
+    look.plan.insert = Insert::None;
+  }
   look.decided = true;
   return look;
 }
@@ -207,7 +212,7 @@ Applied OnPathOnce(const char* path, Mode mode, Buffer buffer, Result& result) {
   if (mode == Mode::Check) {
     return plan.outcome;
   }
-  const bool writes = plan.outcome == Outcome::Fixed || plan.insert != Insert::None;
+  const bool writes = !plan.writes.empty() || plan.insert != Insert::None;
   if (writes && file->writeError != 0) {
     errno = file->writeError;
     return Outcome::CannotOpen;  // it needs a write this caller may not make

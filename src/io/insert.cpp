@@ -147,8 +147,12 @@ std::optional<std::uint64_t> ShiftedHole(const std::vector<Hole>& now, const Int
 
 bool CanInsert(int fd) {
   // Not in every linux/magic.h.
-  constexpr unsigned long kFuse = 0x65735546, kExfat = 0x2011BAB0, kNtfs = 0x5346544e,
-                          kCifs = 0xFF534D42, kSmb2 = 0xFE534D42, kZfs = 0x2FC12FC1;
+  constexpr unsigned long kFuse = 0x65735546;
+  constexpr unsigned long kExfat = 0x2011BAB0;
+  constexpr unsigned long kNtfs = 0x5346544e;
+  constexpr unsigned long kCifs = 0xFF534D42;
+  constexpr unsigned long kSmb2 = 0xFE534D42;
+  constexpr unsigned long kZfs = 0x2FC12FC1;
   struct statfs fs {};
   if (::fstatfs(fd, &fs) != 0) {
     return true;  // not known: the insert itself tells

@@ -88,7 +88,9 @@ Fd Reopen(const Fd& named, const struct stat& st, const char* path, int flags,
     fd = ReopenOnce(named, st, path, flags, waiting);
   }
   // Reads of a pipe wait again, as any reader's do.
-  if (fd && ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK) != 0) {
+  // The caller's flags hold no O_NONBLOCK, and F_SETFL takes only the status
+  // flags of them: no F_GETFL is needed to clear it.
+  if (fd && ::fcntl(fd.get(), F_SETFL, flags) != 0) {
     return {};
   }
   return fd;

@@ -2,6 +2,7 @@
 // zavevuv: checks and repairs the size fields of many WAVE files at once.
 //   zavevuv [OPTION]... FILE...
 #include "hold.h"
+#include "open_path.h"
 #include "output.h"
 #include "run.h"
 #include "stops.h"
@@ -10,6 +11,7 @@ int main(int argc, char* argv[]) {
   using namespace zavevuv::cli;
   zavevuv::GuardStandardDescriptors();
   zavevuv::HoldLeaseBreaksForTheRun();  // one thread: a lease break never ends the run
+  zavevuv::AskRootOnceForTheRun();      // nor does it change who it runs as
   Options options;
   switch (Parse(argc, argv, options)) {
     case Request::Help:

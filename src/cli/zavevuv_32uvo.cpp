@@ -3,12 +3,14 @@
 //   zavevuv_32uvo FILE.wav         checks and repairs one file
 //   zavevuv_32uvo LIST PREFIX      every name in LIST, with PREFIX put before it
 #include "hold.h"
+#include "open_path.h"
 #include "output.h"
 #include "tool.h"
 
 int main(int argc, char* argv[]) {
   zavevuv::GuardStandardDescriptors();
   zavevuv::HoldLeaseBreaksForTheRun();  // one thread: a lease break never ends the run
+  zavevuv::AskRootOnceForTheRun();      // nor does it change who it runs as
   int status = 1;
   switch (argc - 1) {
     case 1:

@@ -20,6 +20,10 @@ namespace {
 
 constexpr int kMaxLinks = 40;  // the kernel's own limit
 
+int rootForRun = -1;  // a command's answer, asked once; -1: ask each time
+
+bool AsRoot() { return rootForRun >= 0 ? rootForRun == 1 : ::geteuid() == 0; }
+
 // The path with no symbolic link in it at all: one system call, as almost
 // every path is. Nothing (ELOOP) where it meets a link.
 Fd WithoutLinks(const char* path) {
@@ -117,7 +121,7 @@ Fd Walk(Fd from, std::string_view path, int& links) {
 }  // namespace
 
 Fd OpenPath(const char* path) {
-  if (::geteuid() != 0) {
+  if (!AsRoot()) {
     return Fd::Open(path, O_PATH | O_CLOEXEC);
   }
   Fd fd = WithoutLinks(path);
@@ -127,5 +131,7 @@ Fd OpenPath(const char* path) {
   int links = 0;
   return Walk(Fd(::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC)), path, links);
 }
+
+void AskRootOnceForTheRun() { rootForRun = ::geteuid() == 0 ? 1 : 0; }
 
 }  // namespace zavevuv

@@ -13,7 +13,13 @@ namespace zavevuv {
 // descriptor, so a folder renamed to a link between two steps cannot redirect
 // the walk; a link that breaks the rule gives ENOENT. Another user's link is
 // resolved with that user's rights (see AsUser). As anyone else the
-// kernel's permissions are the rule. Whether we are root is asked each call.
+// kernel's permissions are the rule. Whether we are root is asked each call,
+// unless a command asked once for its run (AskRootOnceForTheRun).
 Fd OpenPath(const char* path);
+
+// For a command's run, whose identity never changes: whether it runs as root
+// is asked once, here, rather than for every path (a library host may drop
+// root between two calls, so the library itself asks each time).
+void AskRootOnceForTheRun();
 
 }  // namespace zavevuv

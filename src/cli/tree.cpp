@@ -240,8 +240,11 @@ void VisitList(const char* from, const Options& options, Sink& sink) {
     if (got < 0) {
       return sink.Trouble(from, "cannot read list", errno);
     }
-    if (got == 0 || !names.Feed({block.data(), static_cast<std::size_t>(got)})) {
+    if (got == 0) {
       return names.End();
+    }
+    if (!names.Feed({block.data(), static_cast<std::size_t>(got)})) {
+      return;  // stopped, or read no further: the name in hand is not visited
     }
   }
 }

@@ -66,8 +66,8 @@ std::string Quoted(const std::string& s) {
       out += "\\n";
     } else if (byte < 0x20 || byte == 0x7F) {
       Hex4(out, byte);
-    } else if (n == 2 && byte == 0xC2 && static_cast<unsigned char>(s[i + 1]) < 0xA0) {
-      Hex4(out, static_cast<unsigned char>(s[i + 1]));  // a C1 control, U+0080 to U+009F
+    } else if (C1At(s, i, n)) {
+      Hex4(out, static_cast<unsigned char>(s[i + 1]));
     } else {
       out.append(s, i, n);
     }

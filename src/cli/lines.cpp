@@ -103,6 +103,11 @@ std::string Failure(const std::string& path, const zavevuv_report& r, bool recur
   }
 }
 
+// Whether the report says a repair would write.
+bool NeedsWrite(const zavevuv_report& r) {
+  return r.outcome == ZAVEVUV_FIXED || r.outcome == ZAVEVUV_TO_END || r.insert != 0;
+}
+
 Verdict VerdictOf(const zavevuv_report& r, bool check) {
   switch (r.outcome) {
     case ZAVEVUV_CORRECT:
@@ -151,10 +156,6 @@ std::string Line(const std::string& path, const zavevuv_report& r, Verdict verdi
 }
 
 }  // namespace
-
-bool NeedsWrite(const zavevuv_report& r) {
-  return r.outcome == ZAVEVUV_FIXED || r.outcome == ZAVEVUV_TO_END || r.insert != 0;
-}
 
 Shown ShowFile(const std::string& path, const zavevuv_report& r, const Options& options,
                bool named) {

@@ -37,9 +37,6 @@ Shown ShowFile(const std::string& path, const zavevuv_report& report, const Opti
 // The same for a folder or list that could not be read: `error` its errno, or 0.
 Shown ShowTrouble(const std::string& path, const char* reason, int error, const Options& options);
 
-// Whether the report says a repair would write.
-bool NeedsWrite(const zavevuv_report& report);
-
 // The JSON object of one file, on a line.
 std::string JsonLine(const std::string& path, const zavevuv_report& report, bool check);
 

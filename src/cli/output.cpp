@@ -64,8 +64,7 @@ std::string Escaped(std::string_view name, bool backslash) {
     const auto byte = static_cast<unsigned char>(name[i]);
     const std::size_t n = Utf8At(name, i);
     const std::size_t width = n == 0 ? 1 : n;  // a stray byte stands alone
-    const bool control = byte < 0x20 || byte == 0x7F || (n == 0 && byte < 0xA0) ||
-                         (n == 2 && byte == 0xC2 && static_cast<unsigned char>(name[i + 1]) < 0xA0);
+    const bool control = byte < 0x20 || byte == 0x7F || (n == 0 && byte < 0xA0) || C1At(name, i, n);
     if (byte == '\\' && backslash) {
       shown += "\\\\";
     } else if (byte == '\n' || byte == '\t') {

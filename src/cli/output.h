@@ -17,6 +17,13 @@ std::string Format(std::string_view format, std::initializer_list<std::string_vi
 // no surrogates, nothing past U+10FFFF.
 std::size_t Utf8At(std::string_view s, std::size_t i);
 
+// Whether the UTF-8 character of `n` bytes at s[i] is a C1 control, U+0080
+// to U+009F, which a terminal may take for a control sequence.
+inline bool C1At(std::string_view s, std::size_t i, std::size_t n) {
+  return n == 2 && static_cast<unsigned char>(s[i]) == 0xC2 &&
+         static_cast<unsigned char>(s[i + 1]) < 0xA0;
+}
+
 // A name as a line may show it: the C0 controls, DEL and the C1 controls
 // (U+0080 to U+009F, and a byte 0x80 to 0x9F that is no part of a UTF-8
 // character) escaped as `ls -b` does, "\n" and "\t" or octal after a

@@ -218,9 +218,12 @@ Applied OnPathOnce(const char* path, Mode mode, Buffer buffer, Result& result) {
     return Outcome::CannotOpen;  // it needs a write this caller may not make
   }
   if (!writes) {
-    // Only read; an intent a finished insert left on an RF64 file goes.
-    return file->writeError != 0 || TakeIntent(file->fd.get(), plan) ? plan.outcome
-                                                                     : Outcome::ReadFailed;
+    // Only read; an intent a finished insert left on an RF64 file goes,
+    // where the file may be written.
+    if (file->writeError == 0 && !TakeIntent(file->fd.get(), plan)) {
+      return Outcome::ReadFailed;
+    }
+    return plan.outcome;
   }
   return Write(*file, path, look, buffer, result);
 }

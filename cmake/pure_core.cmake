@@ -3,7 +3,7 @@
 # includes anything but the C++ standard library and the core's own headers.
 cmake_minimum_required(VERSION 3.25)
 file(GLOB sources ${DIR}/*.h ${DIR}/*.cpp)
-set(standard algorithm array bitset cstddef cstdint functional initializer_list optional span
+set(standard algorithm array bit bitset cstddef cstdint functional initializer_list optional span
     string_view utility variant vector)
 foreach(source IN LISTS sources)
   file(STRINGS ${source} includes REGEX "^#include")

@@ -91,15 +91,6 @@ constexpr Id kList = MakeId("LIST");
 // The types of the LIST chunks that writers append after the audio.
 constexpr std::array kListTypes = {MakeId("INFO"), MakeId("adtl")};
 
-// The size of the chunk whose header starts `bytes`, where its id is one
-// that writers put after the audio.
-std::optional<std::uint64_t> KnownHeader(std::span<const unsigned char> bytes) {
-  if (bytes.size() < kChunkHeader || !KnownAfterAudio(bytes)) {
-    return std::nullopt;
-  }
-  return static_cast<std::uint64_t>(Assem4(bytes.subspan<4, 4>()));
-}
-
 // Whether the chunk whose header starts `bytes`, `audio` bytes after the
 // first sample and running past the end of the file, is one a writer was
 // killed while appending: it starts at whole frames (or at the pad byte
@@ -125,23 +116,32 @@ struct Scan {
 
 // Every offset in `window` (from `lo` to the form's end) at which a chain of
 // after-audio chunks starts that ends at the form's end, or a chunk is cut
-// off; a chain's next chunk is no start of its own.
+// off; a chain's next chunk is no start of its own. Only the offsets where
+// such an id starts are looked at, last first.
 Scan ScanFromEnd(std::span<const unsigned char> window, std::uint64_t lo, std::uint64_t length,
                  const FromEnd& where) {
   const std::uint64_t formEnd = where.formEnd;
-  // One mark per offset of the window, on the heap: a caller's stack may be small.
-  std::vector<bool> reaches(window.size());
-  std::vector<bool> followsOne(window.size());
-  std::vector<bool> unpadded(window.size());
+  const std::vector<std::uint64_t> ids = AfterAudioIdsIn(window);  // from lo
+  struct Mark {
+    bool reaches = false;     // a chain from here ends at the form's end
+    bool followsOne = false;  // a chunk of such a chain ends here
+    bool unpadded = false;    // that chain's last chunk lacks its pad byte
+  };
+  std::vector<Mark> marks(ids.size());
+  // The mark of the id at `at`, where one starts there.
+  const auto markAt = [&](std::uint64_t at) -> Mark* {
+    const auto found = std::ranges::lower_bound(ids, at - lo);
+    return found != ids.end() && *found == at - lo
+               ? &marks[static_cast<std::size_t>(found - ids.begin())]
+               : nullptr;
+  };
   std::vector<std::uint64_t> reaching;  // backward
   Scan scan;
-  for (std::uint64_t at = formEnd - kChunkHeader + 1; at-- > lo;) {
-    const auto bytes = window.subspan(static_cast<std::size_t>(at - lo));
-    const auto size = StartsAnAfterAudioId(bytes[0]) ? KnownHeader(bytes) : std::nullopt;
-    if (!size) {
-      continue;
-    }
-    const std::uint64_t end = at + kChunkHeader + *size;
+  for (std::size_t k = ids.size(); k-- > 0;) {
+    const std::uint64_t at = lo + ids[k];
+    const auto bytes = window.subspan(static_cast<std::size_t>(ids[k]));
+    const auto size = static_cast<std::uint64_t>(Assem4(bytes.subspan<4, 4>()));
+    const std::uint64_t end = at + kChunkHeader + size;
     const bool list = IsId(bytes, kList);
     if (end > length) {
       if (CutOff(bytes, at - where.firstSample, where.frame)) {
@@ -152,16 +152,17 @@ Scan ScanFromEnd(std::span<const unsigned char> window, std::uint64_t lo, std::u
       }
       continue;
     }
-    const std::uint64_t next = end + (*size & 1U);
+    const std::uint64_t next = end + (size & 1U);
     const bool last = next == formEnd || (next != end && end == formEnd);
-    if (!last && (next >= formEnd || !reaches[next - lo])) {
+    Mark* const following = last || next >= formEnd ? nullptr : markAt(next);
+    if (!last && (following == nullptr || !following->reaches)) {
       continue;
     }
-    reaches[at - lo] = true;
-    unpadded[at - lo] = next == formEnd ? false : end == formEnd || unpadded[next - lo];
+    marks[k].reaches = true;
+    marks[k].unpadded = next == formEnd ? false : end == formEnd || following->unpadded;
     reaching.push_back(at);
     if (!last) {
-      followsOne[next - lo] = true;
+      following->followsOne = true;
     }
     if (list) {
       scan.lists.emplace_back(at, end);
@@ -169,8 +170,8 @@ Scan ScanFromEnd(std::span<const unsigned char> window, std::uint64_t lo, std::u
   }
   std::ranges::reverse(reaching);
   for (const std::uint64_t at : reaching) {
-    if (!followsOne[at - lo]) {
-      scan.starts.push_back({at, unpadded[at - lo]});
+    if (!markAt(at)->followsOne) {
+      scan.starts.push_back({at, markAt(at)->unpadded});
     }
   }
   std::ranges::reverse(scan.cut);

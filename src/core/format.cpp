@@ -2,6 +2,7 @@
 #include "format.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace zavevuv {
 
@@ -22,10 +23,118 @@ bool Printable(std::span<const unsigned char> id) {
   return std::ranges::all_of(id.first(4), [](unsigned char c) { return c >= 0x20 && c <= 0x7E; });
 }
 
-bool KnownAfterAudio(std::span<const unsigned char> id) {
-  return std::ranges::any_of(kAfterAudioIds, [&](const Id& known) { return IsId(id, known); });
+namespace {
+
+// The four bytes from `bytes` as one number, the first byte lowest.
+constexpr std::uint32_t Word4(std::span<const unsigned char> bytes) {
+  return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8U |
+         static_cast<std::uint32_t>(bytes[2]) << 16U | static_cast<std::uint32_t>(bytes[3]) << 24U;
 }
 
+// The ids that writers put after the audio as numbers, sorted: one lookup.
+constexpr auto kAfterAudioWords = [] {
+  std::array<std::uint32_t, kAfterAudioIds.size()> words{};
+  std::ranges::transform(kAfterAudioIds, words.begin(), [](const Id& id) { return Word4(id); });
+  std::ranges::sort(words);
+  return words;
+}();
+
+// One bit for each pair of first two bytes that such an id starts with: a
+// test that lets almost nothing else through to the lookup.
+constexpr auto kAfterAudioPairs = [] {
+  std::array<std::uint64_t, 0x10000 / 64> pairs{};
+  for (const Id& id : kAfterAudioIds) {
+    const unsigned pair = id[0] | static_cast<unsigned>(id[1]) << 8U;
+    pairs[pair / 64] |= std::uint64_t{1} << (pair % 64);
+  }
+  return pairs;
+}();
+
+// Whether `byte` lies from `lo` to `hi`, as 1 or 0: a form the compiler
+// turns into vector instructions over a block.
+constexpr unsigned char Within(unsigned char byte, unsigned char lo, unsigned char hi) {
+  return static_cast<unsigned char>(static_cast<unsigned char>(byte - lo) <=
+                                    static_cast<unsigned char>(hi - lo));
+}
+
+// The positions a block covers, and the bytes it looks at for them.
+constexpr std::size_t kBlock = 64;
+constexpr std::size_t kBlockSpan = kBlock + 3;
+
+// For each of a block's positions, 1 where an id may start there: its first
+// byte a letter or "_", its second a letter or digit, the next two printable
+// (as every after-audio id is). Random audio lets about one position in a
+// hundred through.
+constexpr std::array<unsigned char, kBlock> Candidates(
+    std::span<const unsigned char, kBlockSpan> bytes) {
+  std::array<unsigned char, kBlock> may{};
+  for (std::size_t i = 0; i < kBlock; ++i) {
+    may[i] = Within(bytes[i], 'A', 'z') & Within(bytes[i + 1], '0', 'z') &
+             Within(bytes[i + 2], ' ', '~') & Within(bytes[i + 3], ' ', '~');
+  }
+  return may;
+}
+
+static_assert(std::ranges::all_of(
+                  kAfterAudioIds,
+                  [](const Id& id) {
+                    const std::array<unsigned char, kBlockSpan> bytes{id[0], id[1], id[2], id[3]};
+                    return Candidates(bytes)[0] == 1;
+                  }),
+              "every after-audio id passes the quick test");
+
+constexpr std::uint64_t ByteSwapped(std::uint64_t word) {
+  std::uint64_t swapped = 0;
+  for (int i = 0; i < 8; ++i, word >>= 8U) {
+    swapped = swapped << 8U | (word & 0xFFU);
+  }
+  return swapped;
+}
+
+// Whether the pair of bytes at `bytes` starts an after-audio id.
+bool StartsPair(std::span<const unsigned char> bytes) {
+  const unsigned pair = bytes[0] | static_cast<unsigned>(bytes[1]) << 8U;
+  return (kAfterAudioPairs[pair / 64] >> (pair % 64) & 1U) != 0;
+}
+
+}  // namespace
+
+bool KnownAfterAudio(std::span<const unsigned char> id) {
+  return std::ranges::binary_search(kAfterAudioWords, Word4(id));
+}
+
+std::vector<std::uint64_t> AfterAudioIdsIn(std::span<const unsigned char> bytes) {
+  std::vector<std::uint64_t> found;
+  if (bytes.size() < kChunkHeader) {
+    return found;
+  }
+  const std::size_t last = bytes.size() - kChunkHeader;  // the last offset with a whole header
+  std::array<unsigned char, kBlockSpan> tail{};          // the last block's bytes, then zeros
+  for (std::size_t at = 0; at <= last; at += kBlock) {
+    std::span<const unsigned char, kBlockSpan> block = tail;
+    if (at + kBlockSpan <= bytes.size()) [[likely]] {
+      block = bytes.subspan(at).first<kBlockSpan>();
+    } else {
+      std::copy(bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.end(), tail.begin());
+    }
+    const std::array<unsigned char, kBlock> may = Candidates(block);
+    for (std::size_t word = 0; word < kBlock; word += 8) {
+      std::array<unsigned char, 8> eight{};
+      std::copy_n(may.begin() + static_cast<std::ptrdiff_t>(word), 8, eight.begin());
+      auto marks = std::bit_cast<std::uint64_t>(eight);  // eight positions at once
+      if constexpr (std::endian::native == std::endian::big) {
+        marks = ByteSwapped(marks);
+      }
+      for (; marks != 0; marks &= marks - 1) {
+        const std::size_t i = word + static_cast<std::size_t>(std::countr_zero(marks)) / 8;
+        if (at + i <= last && StartsPair(block.subspan(i)) && KnownAfterAudio(block.subspan(i))) {
+          found.push_back(at + i);
+        }
+      }
+    }
+  }
+  return found;
+}
 bool StartsKnownAfterAudio(std::span<const unsigned char> bytes) {
   return !bytes.empty() && bytes.size() < 4 &&
          std::ranges::any_of(kAfterAudioIds, [&](const Id& known) {

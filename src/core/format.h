@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace zavevuv {
 
@@ -74,17 +75,10 @@ inline constexpr std::array kAfterAudioIds = {
     MakeId("chna"), MakeId("dbmd"), MakeId("bxml"), MakeId("sxml"), MakeId("FLLR"), MakeId("Fake"),
     MakeId("ResU"), MakeId("minf"), MakeId("elm1"), MakeId("regn"), MakeId("SyLp"), MakeId("r64m")};
 
-// Whether a byte is the first of such an id: a quick test before the whole.
-inline bool StartsAnAfterAudioId(unsigned char first) {
-  static constexpr auto kFirsts = [] {
-    std::array<bool, 256> firsts{};
-    for (const Id& id : kAfterAudioIds) {
-      firsts[id[0]] = true;
-    }
-    return firsts;
-  }();
-  return kFirsts[first];
-}
+// The offsets in `bytes` at which such an id starts with a whole chunk
+// header after it, ascending. One pass over the bytes eight at a time: only
+// where four printable bytes start (as every id is) are they looked up.
+std::vector<std::uint64_t> AfterAudioIdsIn(std::span<const unsigned char> bytes);
 
 // Whether 1 to 3 bytes are the start of such an id: a copy cut inside it.
 bool StartsKnownAfterAudio(std::span<const unsigned char> bytes);

@@ -55,6 +55,9 @@ TABLE = [
         (["--", "-n.wav"], None, "-n.wav: correct\n", "", 0),
         (["--frob"], None, "", "zavevuv: unrecognized option '--frob'\n" + TRY, 2),
         (["-y", "a.wav"], None, "", "zavevuv: invalid option -- 'y'\n" + TRY, 2),
+        (["-j0", "a.wav"], None, "", "zavevuv: invalid number of jobs: '0'\n" + TRY, 2),
+        (["--jobs=257", "a.wav"], None, "", "zavevuv: invalid number of jobs: '257'\n" + TRY, 2),
+        (["-j", "256", "-n", "a.wav", "b.wav"], None, "a.wav: correct\nb.wav: correct\n", summary(2, 2, 0, 0, 0, 0, check=True), 0),
         ([], None, "", "zavevuv: missing file operand\n" + TRY, 2),
         (["--files0-from=-", "a.wav"], None, "", "zavevuv: extra operand 'a.wav'\n"
          "file operands cannot be combined with --files0-from\n" + TRY, 2)]),
@@ -174,7 +177,7 @@ def table():
         make({f"t{n}.wav": CRASHED for n in range(3)})
         pid, tty = pty.fork()
         if pid == 0:
-            os.execve(tool, [tool, "t0.wav", "t1.wav", "t2.wav"], SLOW)
+            os.execve(tool, [tool, "-j1", "t0.wav", "t1.wav", "t2.wav"], SLOW)
         seen = b""
         while True:
             try:
@@ -185,17 +188,17 @@ def table():
         expect("progress on a terminal", (len(draws) > 0, text.count("\x1b[K"), text.endswith(
             summary(3, 0, 3, 0, 0, 0).replace("\n", "\r\n"))), (True, 2 * len(draws), True))
         os.waitpid(pid, 0)
-        for n in range(3):
-            open(f"t{n}.wav", "wb").write(CRASHED)
-        run = subprocess.Popen([tool, "t0.wav", "t1.wav", "t2.wav"], env={**SLOW, "ZAVEVUV_FAULT_PAUSE": "2000"},
-                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-        first = run.stdout.readline()
-        time.sleep(0.5)  # well inside the second file's 2 s sync
-        run.send_signal(signal.SIGINT)
-        out, err = run.communicate()
-        out = first + out
-        expect("SIGINT mid-run", (out, err, run.returncode, open("t2.wav", "rb").read() == CRASHED),
-               ("t0.wav" + FIX1 + "t1.wav" + FIX1, summary(2, 0, 2, 0, 0, 0), -signal.SIGINT, True))
+        for jobs, done in (("-j1", 1), ("-j2", 2)):  # the files begun are finished and said, no other begun
+            for n in range(3):
+                open(f"t{n}.wav", "wb").write(CRASHED)
+            run = subprocess.Popen([tool, jobs, "t0.wav", "t1.wav", "t2.wav"], env={**SLOW, "ZAVEVUV_FAULT_PAUSE": "2000"},
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+            time.sleep(0.5)  # well inside the first 2 s syncs
+            run.send_signal(signal.SIGINT)
+            out, err = run.communicate()
+            expect("SIGINT mid-run " + jobs, (out, err, run.returncode, open("t2.wav", "rb").read() == CRASHED),
+                   ("".join(f"t{n}.wav" + FIX1 for n in range(done)), summary(done, 0, done, 0, 0, 0) if done > 1 else "",
+                    -signal.SIGINT, True))
         os.mkfifo("fifo")
         run = subprocess.Popen([tool, "--files0-from=fifo"], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         time.sleep(0.5)  # waiting for a writer

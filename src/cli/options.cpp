@@ -16,7 +16,7 @@ namespace {
 
 enum LongOnly { kJson = 256, kFiles0, kHelp, kVersion };
 
-constexpr std::array<option, 10> kLong{{
+constexpr std::array<option, 11> kLong{{
     {"check", no_argument, nullptr, 'n'},
     {"recursive", no_argument, nullptr, 'r'},
     {"one-file-system", no_argument, nullptr, 'x'},
@@ -24,10 +24,13 @@ constexpr std::array<option, 10> kLong{{
     {"silent", no_argument, nullptr, 'q'},
     {"json", no_argument, nullptr, kJson},
     {"files0-from", required_argument, nullptr, kFiles0},
+    {"jobs", required_argument, nullptr, 'j'},
     {"help", no_argument, nullptr, kHelp},
     {"version", no_argument, nullptr, kVersion},
     {nullptr, 0, nullptr, 0},
 }};
+
+constexpr unsigned kMostJobs = 256;
 
 Request Wrong(const std::string& why) {
   static_cast<void>(WriteAll(STDERR_FILENO,
@@ -35,11 +38,23 @@ Request Wrong(const std::string& why) {
   return Request::Usage;
 }
 
+// A number of jobs from 1 to kMostJobs, in decimal.
+bool JobsFrom(const char* text, unsigned& jobs) {
+  unsigned n = 0;
+  for (const char* c = text; *c != '\0'; ++c) {
+    if (*c < '0' || *c > '9' || (n = n * 10 + static_cast<unsigned>(*c - '0')) > kMostJobs) {
+      return false;
+    }
+  }
+  jobs = n;
+  return *text != '\0' && n != 0;
+}
+
 }  // namespace
 
 Request Parse(int argc, char** argv, Options& options) {
   ::opterr = 0;  // said here, with the command's name rather than argv[0]
-  for (int c = 0; (c = ::getopt_long(argc, argv, ":nrqx", kLong.data(), nullptr)) != -1;) {
+  for (int c = 0; (c = ::getopt_long(argc, argv, ":nrqxj:", kLong.data(), nullptr)) != -1;) {
     const std::string given = argv[::optind - 1];
     switch (c) {
       case 'n':
@@ -53,6 +68,11 @@ Request Parse(int argc, char** argv, Options& options) {
         break;
       case 'x':
         options.oneFileSystem = true;
+        break;
+      case 'j':
+        if (!JobsFrom(::optarg, options.jobs)) {
+          return Wrong("invalid number of jobs: '" + Escaped(::optarg, true) + "'");
+        }
         break;
       case kJson:
         options.json = true;
@@ -96,6 +116,8 @@ hold, and repair the wrong ones in place.
   -x, --one-file-system  in a walk, enter no folder on another mount
       --files0-from=F  take the files from F, each name ended by a NUL byte;
                          F is - for standard input
+  -j, --jobs=N         repair up to N files at once (default 16; 1 with
+                         --check); the lines still come in order
   -q, --quiet, --silent  print only the files that need or got a repair, and
                          the failures
       --json           print one JSON object per file (JSON Lines)

@@ -13,6 +13,7 @@ struct Options {
   bool quiet = false;                 // -q: only repairs, needed or made, and failures
   bool json = false;                  // --json: one object per file
   const char* files0 = nullptr;       // --files0-from: names from here ("-": standard input)
+  unsigned jobs = 0;                  // -j: files handled at once; 0: as many as suit a repair
   std::vector<const char*> operands;  // in order
 };
 

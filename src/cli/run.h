@@ -7,8 +7,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
+#include <memory>
 #include <string>
 
+#include "jobs.h"
 #include "lines.h"
 #include "options.h"
 #include "tree.h"
@@ -34,6 +36,7 @@ class Run final : public Sink {
   void Erase();
 
   const Options& options_;
+  std::unique_ptr<Jobs> jobs_;  // where files are handled several at once
   [[nodiscard]] std::string Seen(Verdict verdict) const;
   // Files seen, and of each verdict; a run's repairs are made or needed.
   std::uint64_t files_ = 0, skipped_ = 0;

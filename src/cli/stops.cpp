@@ -5,13 +5,16 @@
 #include <pthread.h>
 
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 
 namespace zavevuv::cli {
 namespace {
 
-volatile std::sig_atomic_t stopBy = 0;
+// Set by the handler, read by every thread.
+std::atomic<int> stopBy{0};
+static_assert(std::atomic<int>::is_always_lock_free, "safe in a signal handler");
 
 extern "C" void OnStop(int signal) { stopBy = signal; }
 

@@ -8,8 +8,24 @@ namespace zavevuv {
 FileBytes::FileBytes(std::span<const unsigned char> head, std::uint64_t length,
                      const ReadMore& more)
     : head_(head.first(static_cast<std::size_t>(std::min<std::uint64_t>(head.size(), kHeadBytes)))),
+      headEnd_(std::min(length, kHeadBytes)),
       length_(length),
       more_(more) {}
+
+bool FileBytes::ReadHead() const {
+  if (failed_ || !whole_.empty() || !more_) {
+    return false;  // already read, or failed
+  }
+  whole_.resize(static_cast<std::size_t>(headEnd_));
+  std::ranges::copy(head_, whole_.begin());
+  if (!more_(head_.size(), std::span(whole_).subspan(head_.size()))) {
+    whole_.clear();
+    failed_ = true;
+    return false;
+  }
+  head_ = whole_;
+  return true;
+}
 
 bool FileBytes::Read(std::uint64_t at, std::span<unsigned char> out) {
   const std::uint64_t n = out.size();

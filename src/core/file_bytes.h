@@ -17,9 +17,13 @@ namespace zavevuv {
 
 // The probe for "data" looks no further than this offset.
 inline constexpr std::uint64_t kProbeEnd = 0x20000;
-// The file's first bytes, read at once: every chunk header that usually comes
-// before the data chunk, and "data" itself at the probe's end.
+// The file's head: every chunk header that usually comes before the data
+// chunk, and "data" itself at the probe's end.
 inline constexpr std::uint64_t kHeadBytes = kProbeEnd + 4;
+// What is read of the head at first: every real writer's header, bext, iXML
+// and JUNK included. The rest of the head is read, at once, only when the
+// walk needs a byte of it.
+inline constexpr std::uint64_t kFirstBytes = 0x2000;
 
 // What one read past the head covers; near the end, the file's last bytes.
 inline constexpr std::size_t kBlockBytes = 0x10000;
@@ -32,14 +36,17 @@ using ReadMore = std::function<bool(std::uint64_t offset, std::span<unsigned cha
 class FileBytes {
  public:
   // A file of `length` bytes whose first bytes are `head` (past kHeadBytes
-  // ignored).
+  // ignored); the rest of its head, min(length, kHeadBytes), is read when
+  // first asked for.
   FileBytes(std::span<const unsigned char> head, std::uint64_t length, const ReadMore& more);
 
   [[nodiscard]] std::uint64_t Length() const { return length_; }
   // Whether a read past the head failed: nothing may then be decided.
   [[nodiscard]] bool Failed() const { return failed_; }
+  // Whether the `n` bytes at `at` lie in the head (read now where they were
+  // not yet), so that Head may give them.
   [[nodiscard]] bool InHead(std::uint64_t at, std::uint64_t n) const {
-    return at + n <= head_.size();
+    return at + n <= head_.size() || (at + n <= headEnd_ && ReadHead() && at + n <= head_.size());
   }
   // `n` bytes at `at`; only for bytes InHead.
   [[nodiscard]] std::span<const unsigned char> Head(std::uint64_t at, std::uint64_t n) const {
@@ -62,13 +69,20 @@ class FileBytes {
   std::span<const unsigned char> View(std::uint64_t at, std::uint64_t n);
 
  private:
-  std::span<const unsigned char> head_;
+  // The rest of the head, after what was given; false when it cannot be read.
+  bool ReadHead() const;
+
+  // The head as far as it is read: the caller's bytes, or all of it, in
+  // whole_. Reading the rest changes nothing a caller was given.
+  mutable std::span<const unsigned char> head_;
+  mutable std::vector<unsigned char> whole_;
+  std::uint64_t headEnd_;
   std::uint64_t length_;
   const ReadMore& more_;
   std::vector<unsigned char> block_;  // allocated at the first read past the head
   std::uint64_t blockAt_ = 0;
   std::size_t blockLength_ = 0;
-  bool failed_ = false;
+  mutable bool failed_ = false;
 };
 
 }  // namespace zavevuv

@@ -68,8 +68,9 @@ struct Plan {
   Found found;
 };
 
-// The plan for a file of `length` bytes whose first min(length, kHeadBytes)
-// bytes are `head` (more is ignored).
+// The plan for a file of `length` bytes whose first bytes, at least
+// min(length, kFirstBytes) of them, are `head`; the rest, where it is
+// needed, is read through `more`.
 Plan Decide(std::span<const unsigned char> head, std::uint64_t length, const ReadMore& more);
 
 }  // namespace zavevuv

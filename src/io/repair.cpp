@@ -24,9 +24,10 @@
 namespace zavevuv {
 namespace {
 
-// The file's first bytes, read at once. On the heap, allocated once per call:
-// a call may run on a thread's small stack.
-using Buffer = std::span<unsigned char, kHeadBytes>;
+// The file's first bytes, read at once; the decision reads more of the head
+// where it needs it. On the heap, allocated once per call: a call may run on
+// a thread's small stack.
+using Buffer = std::span<unsigned char, kFirstBytes>;
 
 // A file examined: the bytes read and what they need. `decided` is false
 // when they could not be read; the plan's outcome then says so.
@@ -41,7 +42,7 @@ Examined Examine(int fd, std::uint64_t length, Buffer buffer) {
   Examined look;
   look.length = length;
   const auto got =
-      ReadAt(fd, buffer.first(static_cast<std::size_t>(std::min(length, kHeadBytes))), 0);
+      ReadAt(fd, buffer.first(static_cast<std::size_t>(std::min(length, kFirstBytes))), 0);
   if (!got) {
     look.plan.outcome = Outcome::ReadFailed;
     return look;
@@ -119,7 +120,9 @@ Applied Apply(const Fd& out, const Examined& look, const Hold& hold, blksize_t b
   Record(result, plan);
   const std::vector<Patch> patches = Writes(look.head, plan);
   for (const Patch& patch : patches) {
-    if (!hold.StillLeased() ||
+    // The first write follows the check above at once; each further one
+    // asks again.
+    if ((&patch != patches.data() && !hold.StillLeased()) ||
         !WriteAt(out.get(), patch.bytes, static_cast<std::int64_t>(patch.at))) {
       return Outcome::WriteFailed;
     }
@@ -257,7 +260,7 @@ void Record(Result& result, const Plan& plan) {
 Result OnPath(const char* path, Mode mode) {
   Result result;
   // A second look follows only a cut-off shift taken back; it ends the job.
-  const auto bytes = std::make_unique_for_overwrite<std::array<unsigned char, kHeadBytes>>();
+  const auto bytes = std::make_unique_for_overwrite<std::array<unsigned char, kFirstBytes>>();
   const Buffer buffer(*bytes);
   Applied pass = OnPathOnce(path, mode, buffer, result);
   if (pass.recheck) {
@@ -290,7 +293,7 @@ Result OnDescriptor(int fd, Mode mode) {
     errno = result.writeError;
     return result;
   }
-  const auto bytes = std::make_unique_for_overwrite<std::array<unsigned char, kHeadBytes>>();
+  const auto bytes = std::make_unique_for_overwrite<std::array<unsigned char, kFirstBytes>>();
   const Buffer buffer(*bytes);
   if (mode == Mode::Check) {
     const Examined look = Examine(fd, static_cast<std::uint64_t>(st.st_size), buffer);

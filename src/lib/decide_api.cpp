@@ -45,9 +45,10 @@ zavevuv_plan ToC(const Plan& plan) {
 
 Plan DecideWith(const unsigned char* given, std::size_t givenSize, std::uint64_t length,
                 const ReadMore& more) {
-  const auto want = static_cast<std::size_t>(std::min(length, kHeadBytes));
+  const auto want = static_cast<std::size_t>(std::min(length, kFirstBytes));
   if (givenSize >= want) {
-    return Decide(std::span(given, givenSize).first(want), length, more);
+    const auto head = std::min<std::uint64_t>(givenSize, std::min(length, kHeadBytes));
+    return Decide(std::span(given, static_cast<std::size_t>(head)), length, more);
   }
   // The rest of the head through the callback, into a buffer of our own.
   std::vector<unsigned char> buffer(want);  // on the heap: a caller's stack may be small

@@ -83,14 +83,6 @@ static_assert(std::ranges::all_of(
                   }),
               "every after-audio id passes the quick test");
 
-constexpr std::uint64_t ByteSwapped(std::uint64_t word) {
-  std::uint64_t swapped = 0;
-  for (int i = 0; i < 8; ++i, word >>= 8U) {
-    swapped = swapped << 8U | (word & 0xFFU);
-  }
-  return swapped;
-}
-
 // Whether the pair of bytes at `bytes` starts an after-audio id.
 bool StartsPair(std::span<const unsigned char> bytes) {
   const unsigned pair = bytes[0] | static_cast<unsigned>(bytes[1]) << 8U;
@@ -122,8 +114,11 @@ std::vector<std::uint64_t> AfterAudioIdsIn(std::span<const unsigned char> bytes)
       std::array<unsigned char, 8> eight{};
       std::copy_n(may.begin() + static_cast<std::ptrdiff_t>(word), 8, eight.begin());
       auto marks = std::bit_cast<std::uint64_t>(eight);  // eight positions at once
-      if constexpr (std::endian::native == std::endian::big) {
-        marks = ByteSwapped(marks);
+      if constexpr (std::endian::native != std::endian::little) {
+        marks = 0;  // the first position lowest, as above
+        for (std::size_t j = 0; j < 8; ++j) {
+          marks |= static_cast<std::uint64_t>(eight[j]) << (8 * j);
+        }
       }
       for (; marks != 0; marks &= marks - 1) {
         const std::size_t i = word + static_cast<std::size_t>(std::countr_zero(marks)) / 8;

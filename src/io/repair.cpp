@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <memory>
 
+#include "examine.h"
 #include "fd.h"
 #include "format.h"
 #include "hold.h"
@@ -23,43 +24,6 @@
 
 namespace zavevuv {
 namespace {
-
-// The file's first bytes, read at once; the decision reads more of the head
-// where it needs it. On the heap, allocated once per call: a call may run on
-// a thread's small stack.
-using Buffer = std::span<unsigned char, kFirstBytes>;
-
-// A file examined: the bytes read and what they need. `decided` is false
-// when they could not be read; the plan's outcome then says so.
-struct Examined {
-  std::span<const unsigned char> head;
-  std::uint64_t length = 0;
-  Plan plan;
-  bool decided = false;
-};
-
-Examined Examine(int fd, std::uint64_t length, Buffer buffer) {
-  Examined look;
-  look.length = length;
-  const auto got =
-      ReadAt(fd, buffer.first(static_cast<std::size_t>(std::min(length, kFirstBytes))), 0);
-  if (!got) {
-    look.plan.outcome = Outcome::ReadFailed;
-    return look;
-  }
-  look.head = buffer.first(*got);  // shorter if the file shrank meanwhile
-  look.plan = Decide(look.head, length, [fd](std::uint64_t offset, std::span<unsigned char> out) {
-    const auto n = ReadAt(fd, out, static_cast<std::int64_t>(offset));
-    return n && *n == out.size();
-  });
-  if (look.plan.insert == Insert::Make && !CanInsert(fd)) {
-    // No block can be inserted here: what a repair can do is the fields'
-    // "to the end", and a file that says so already needs nothing.
-    look.plan.insert = Insert::None;
-  }
-  look.decided = true;
-  return look;
-}
 
 // What applying a plan ends in: its outcome or, once a cut-off shift was
 // taken back, a recheck (the file looked at anew). A recheck carries
@@ -154,13 +118,14 @@ Applied Apply(const Fd& out, const Examined& look, const Hold& hold, blksize_t b
 }
 
 // Looks at the file anew under the hold and carries out what that look
-// decides.
-Applied RecheckAndApply(const Fd& out, const Hold& hold, Buffer buffer, Result& result) {
+// decides. `first`: the look taken before the hold, where there was one.
+Applied RecheckAndApply(const Fd& out, const Hold& hold, Buffer buffer, Result& result,
+                        const Examined* first = nullptr) {
   struct stat st {};
   if (!Stat(out, st)) {
     return Outcome::ReadFailed;
   }
-  const Examined fresh = Examine(out.get(), static_cast<std::uint64_t>(st.st_size), buffer);
+  const Examined fresh = Again(out.get(), static_cast<std::uint64_t>(st.st_size), buffer, first);
   return fresh.decided ? Apply(out, fresh, hold, st.st_blksize, result) : fresh.plan.outcome;
 }
 
@@ -186,7 +151,7 @@ Applied Write(RegularFile& file, const char* path, const Examined& first, Buffer
     errno = EAGAIN;
     return Outcome::Busy;  // locked by another process, or another instance, all along
   }
-  const Applied pass = RecheckAndApply(out, hold, buffer, result);
+  const Applied pass = RecheckAndApply(out, hold, buffer, result, &first);
   // Closing lets go of the lock and the lease; written data may only be
   // known kept once it succeeds.
   if (!out.Close() && (pass.recheck || pass.outcome != Outcome::ReadFailed)) {
@@ -205,8 +170,8 @@ Applied OnPathOnce(const char* path, Mode mode, Buffer buffer, Result& result) {
     return errno == EWOULDBLOCK ? Outcome::Busy : Outcome::CannotOpen;
   }
   result.writeError = file->writeError;
-  const Examined look =
-      Examine(file->fd.get(), static_cast<std::uint64_t>(file->st.st_size), buffer);
+  const Examined look = Examine(file->fd.get(), static_cast<std::uint64_t>(file->st.st_size),
+                                buffer, mode == Mode::Repair);
   if (!look.decided) {
     return look.plan.outcome;
   }

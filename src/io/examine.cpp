@@ -1,0 +1,83 @@
+// SPDX-License-Identifier: MIT
+#include "examine.h"
+
+#include <algorithm>
+
+#include "fd.h"
+#include "insert.h"
+
+namespace zavevuv {
+namespace {
+
+// The most bytes a look keeps of what it read past its first bytes, to
+// compare a fresh look's with: the rest of the head and the file's last
+// 64 KiB, with room to spare.
+constexpr std::size_t kMostKept = 0x40000;
+
+// Keeps a copy of a read, while the copies stay within kMostKept.
+void Keep(Examined& look, std::uint64_t at, std::span<const unsigned char> bytes) {
+  std::size_t kept = bytes.size();
+  for (const Read& read : look.reads) {
+    kept += read.bytes.size();
+  }
+  look.kept = look.kept && kept <= kMostKept;
+  if (look.kept) {
+    look.reads.push_back({at, {bytes.begin(), bytes.end()}});
+  } else {
+    look.reads.clear();
+  }
+}
+
+// Whether the `bytes` read at `at` are in the file there still.
+bool StillThere(int fd, std::uint64_t at, std::span<const unsigned char> bytes) {
+  std::vector<unsigned char> now(bytes.size());
+  const auto got = ReadAt(fd, now, static_cast<std::int64_t>(at));
+  return got && *got == now.size() && std::ranges::equal(now, bytes);
+}
+
+}  // namespace
+
+Examined Examine(int fd, std::uint64_t length, Buffer buffer, bool keep) {
+  Examined look;
+  look.length = length;
+  look.kept = keep;
+  const auto got =
+      ReadAt(fd, buffer.first(static_cast<std::size_t>(std::min(length, kFirstBytes))), 0);
+  if (!got) {
+    look.plan.outcome = Outcome::ReadFailed;
+    return look;
+  }
+  look.head = buffer.first(*got);  // shorter if the file shrank meanwhile
+  look.plan = Decide(look.head, length, [&](std::uint64_t offset, std::span<unsigned char> out) {
+    const auto n = ReadAt(fd, out, static_cast<std::int64_t>(offset));
+    const bool whole = n && *n == out.size();
+    if (whole && look.kept) {
+      Keep(look, offset, out);
+    }
+    return whole;
+  });
+  if (look.plan.insert == Insert::Make && !CanInsert(fd)) {
+    // No block can be inserted here: what a repair can do is the fields'
+    // "to the end", and a file that says so already needs nothing.
+    look.plan.insert = Insert::None;
+  }
+  look.decided = true;
+  return look;
+}
+
+Examined Again(int fd, std::uint64_t length, Buffer buffer, const Examined* first) {
+  if (first == nullptr || !first->kept || first->length != length ||
+      !StillThere(fd, 0, first->head) || !std::ranges::all_of(first->reads, [&](const Read& r) {
+        return StillThere(fd, r.at, r.bytes);
+      })) {
+    return Examine(fd, length, buffer);
+  }
+  Examined same;
+  same.head = first->head;  // in `buffer`, as the first look read it
+  same.length = length;
+  same.plan = first->plan;
+  same.decided = true;
+  return same;
+}
+
+}  // namespace zavevuv

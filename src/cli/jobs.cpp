@@ -90,7 +90,9 @@ bool Jobs::SayFirst(std::unique_lock<std::mutex>& lock) {
 void Jobs::Add(Work work) {
   std::unique_lock lock(mutex_);
   while (jobs_.size() >= most_) {
-    done_.wait(lock, [&] { return SayFirst(lock); });
+    if (!SayFirst(lock)) {
+      done_.wait(lock);
+    }
   }
   jobs_.push_back({std::move(work), {}, Job::Waiting});
   lock.unlock();
@@ -110,7 +112,9 @@ void Jobs::Add(const Shown& shown) {
 void Jobs::Drain() {
   std::unique_lock lock(mutex_);
   while (!jobs_.empty()) {
-    done_.wait(lock, [&] { return SayFirst(lock); });
+    if (!SayFirst(lock)) {
+      done_.wait(lock);
+    }
   }
 }
 

@@ -170,8 +170,8 @@ Scan ScanFromEnd(std::span<const unsigned char> window, std::uint64_t lo, std::u
   }
   std::ranges::reverse(reaching);
   for (const std::uint64_t at : reaching) {
-    if (!markAt(at)->followsOne) {
-      scan.starts.push_back({at, markAt(at)->unpadded});
+    if (const Mark* mark = markAt(at); !mark->followsOne) {
+      scan.starts.push_back({at, mark->unpadded});
     }
   }
   std::ranges::reverse(scan.cut);

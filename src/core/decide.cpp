@@ -4,6 +4,7 @@
 
 #include "changes.h"
 #include "cut_insert.h"
+#include "file_bytes.h"
 #include "format.h"
 #include "plan.h"
 #include "sizes.h"
@@ -11,27 +12,25 @@
 namespace zavevuv {
 
 Plan Decide(std::span<const unsigned char> head, std::uint64_t length, const ReadMore& more) {
-  if (head.size() < std::min(length, kFirstBytes)) {
-    return Only(Outcome::ReadFailed);  // the file shrank while it was read
+  std::vector<unsigned char> first;  // the first bytes, where the caller gave fewer
+  const auto given = HeadTo(head, std::min(length, kFirstBytes), more, first);
+  if (!given) {
+    return Only(Outcome::ReadFailed);  // the file shrank while it was read, say
   }
-  if (FormOf(head) == Form::Riff) {
-    return PlanSizes(head, length, more);
+  if (FormOf(*given) == Form::Riff) {
+    return PlanSizes(*given, length, more);
   }
   // A file that does not start with "RIFF" may be an insert cut off
   // part-way, whose old header lies up to 64 KiB in: the whole head first.
   std::vector<unsigned char> whole;
-  if (const auto end = static_cast<std::size_t>(std::min(length, kHeadBytes)); head.size() < end) {
-    whole.resize(end);
-    std::ranges::copy(head, whole.begin());
-    if (!more || !more(head.size(), std::span(whole).subspan(head.size()))) {
-      return Only(Outcome::ReadFailed);
-    }
-    head = whole;
+  const auto all = HeadTo(*given, std::min(length, kHeadBytes), more, whole);
+  if (!all) {
+    return Only(Outcome::ReadFailed);
   }
-  if (auto plan = FinishCutInsert(head, length, more)) {
+  if (auto plan = FinishCutInsert(*all, length, more)) {
     return *std::move(plan);
   }
-  return PlanSizes(head, length, more);
+  return PlanSizes(*all, length, more);
 }
 
 }  // namespace zavevuv

@@ -12,19 +12,28 @@ FileBytes::FileBytes(std::span<const unsigned char> head, std::uint64_t length,
       length_(length),
       more_(more) {}
 
+std::optional<std::span<const unsigned char>> HeadTo(std::span<const unsigned char> head,
+                                                     std::uint64_t end, const ReadMore& more,
+                                                     std::vector<unsigned char>& whole) {
+  if (head.size() >= end) {
+    return head;
+  }
+  whole.resize(static_cast<std::size_t>(end));
+  std::ranges::copy(head, whole.begin());
+  if (!more || !more(head.size(), std::span(whole).subspan(head.size()))) {
+    return std::nullopt;
+  }
+  return whole;
+}
+
 bool FileBytes::ReadHead() const {
-  if (failed_ || !whole_.empty() || !more_) {
+  if (failed_ || !whole_.empty()) {
     return false;  // already read, or failed
   }
-  whole_.resize(static_cast<std::size_t>(headEnd_));
-  std::ranges::copy(head_, whole_.begin());
-  if (!more_(head_.size(), std::span(whole_).subspan(head_.size()))) {
-    whole_.clear();
-    failed_ = true;
-    return false;
-  }
-  head_ = whole_;
-  return true;
+  const auto read = HeadTo(head_, headEnd_, more_, whole_);
+  failed_ = !read;
+  head_ = read.value_or(head_);
+  return read.has_value();
 }
 
 bool FileBytes::Read(std::uint64_t at, std::span<unsigned char> out) {

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -32,6 +33,12 @@ inline constexpr std::size_t kBlockBytes = 0x10000;
 // cannot. Only chunk headers past the head, the chunks after the audio and
 // the tags appended to the file are read this way, in blocks of 64 KiB.
 using ReadMore = std::function<bool(std::uint64_t offset, std::span<unsigned char> out)>;
+
+// `head`, and after it, read through `more` into `whole`, the bytes up to
+// `end`: the head as far as `end`; nothing when that read fails.
+std::optional<std::span<const unsigned char>> HeadTo(std::span<const unsigned char> head,
+                                                     std::uint64_t end, const ReadMore& more,
+                                                     std::vector<unsigned char>& whole);
 
 class FileBytes {
  public:

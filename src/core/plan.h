@@ -68,9 +68,9 @@ struct Plan {
   Found found;
 };
 
-// The plan for a file of `length` bytes whose first bytes, at least
-// min(length, kFirstBytes) of them, are `head`; the rest, where it is
-// needed, is read through `more`.
+// The plan for a file of `length` bytes whose first bytes are `head`; the
+// rest, where it is needed (the first min(length, kFirstBytes) always), is
+// read through `more`.
 Plan Decide(std::span<const unsigned char> head, std::uint64_t length, const ReadMore& more);
 
 }  // namespace zavevuv

@@ -16,11 +16,8 @@ constexpr std::size_t kMostKept = 0x40000;
 
 // Keeps a copy of a read, while the copies stay within kMostKept.
 void Keep(Examined& look, std::uint64_t at, std::span<const unsigned char> bytes) {
-  std::size_t kept = bytes.size();
-  for (const Read& read : look.reads) {
-    kept += read.bytes.size();
-  }
-  look.kept = look.kept && kept <= kMostKept;
+  look.keptBytes += bytes.size();
+  look.kept = look.kept && look.keptBytes <= kMostKept;
   if (look.kept) {
     look.reads.push_back({at, {bytes.begin(), bytes.end()}});
   } else {

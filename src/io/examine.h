@@ -4,7 +4,7 @@
 // are no longer those the first look read.
 #pragma once
 
-#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -36,6 +36,7 @@ struct Examined {
   bool decided = false;
   std::vector<Read> reads;
   bool kept = false;
+  std::size_t keptBytes = 0;  // of reads
 };
 
 // `keep`: the reads are kept, for a look anew to compare with.

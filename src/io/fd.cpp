@@ -91,8 +91,8 @@ Fd Reopen(const Fd& named, const struct stat& st, const char* path, int flags,
   // only to read keeps O_NONBLOCK: its reads never wait on it.
   // The caller's flags hold no O_NONBLOCK, and F_SETFL takes only the status
   // flags of them: no F_GETFL is needed to clear it.
-  const bool keep = S_ISREG(st.st_mode) && (flags & O_ACCMODE) == O_RDONLY;
-  if (fd && !keep && ::fcntl(fd.get(), F_SETFL, flags) != 0) {
+  const bool onlyReadsAFile = S_ISREG(st.st_mode) && (flags & O_ACCMODE) == O_RDONLY;
+  if (fd && !onlyReadsAFile && ::fcntl(fd.get(), F_SETFL, flags) != 0) {
     return {};
   }
   return fd;

@@ -43,22 +43,12 @@ zavevuv_plan ToC(const Plan& plan) {
   return full;
 }
 
+// The caller's bytes as the head, past ZAVEVUV_HEAD_BYTES ignored; the
+// decision reads through the callback what they lack.
 Plan DecideWith(const unsigned char* given, std::size_t givenSize, std::uint64_t length,
                 const ReadMore& more) {
-  const auto want = static_cast<std::size_t>(std::min(length, kFirstBytes));
-  if (givenSize >= want) {
-    const auto head = std::min<std::uint64_t>(givenSize, std::min(length, kHeadBytes));
-    return Decide(std::span(given, static_cast<std::size_t>(head)), length, more);
-  }
-  // The rest of the head through the callback, into a buffer of our own.
-  std::vector<unsigned char> buffer(want);  // on the heap: a caller's stack may be small
-  std::copy_n(given, givenSize, buffer.begin());
-  if (!more(givenSize, std::span(buffer).subspan(givenSize, want - givenSize))) {
-    Plan failed;
-    failed.outcome = Outcome::ReadFailed;
-    return failed;
-  }
-  return Decide(std::span(buffer).first(want), length, more);
+  const auto head = std::min<std::uint64_t>(givenSize, std::min(length, kHeadBytes));
+  return Decide(std::span(given, static_cast<std::size_t>(head)), length, more);
 }
 
 }  // namespace

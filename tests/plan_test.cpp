@@ -144,6 +144,7 @@ std::vector<Row> Heads() {
       {"IMA stereo half count", ima(Le32(1010)), Correct},
       {"IMA: one past the blocks", ima(Le32(2021)), Fixed, {{48, Le32(2020)}}},
       {"IMA: 0 with whole blocks", ima(Le32(0)), Fixed, {{48, Le32(2020)}}},
+      {"IMA: a count before its last blocks", ima(Le32(505)), Fixed, {{48, Le32(2020)}}},
       {"RF64 A-law: one count", Build({.form = "RF64", .riff = 0xFFFFFFFF,
        .first = wavgen::Ds64(752, 668, 667), .format = 6, .bits = 8,
        .before = Chunk("fact", Le32(0)), .samples = Tone(667) + kPad, .stored = 0xFFFFFFFF}), Fixed,
@@ -269,6 +270,29 @@ std::vector<Row> Tails() {
       {"24-bit mono, pad byte at the end", Build({.bits = 24, .samples = Tone(12003) + kPad,
        .stored = 0}), Fixed, Data(12003)},
       {"2000 chunks after, RIFF 0", Build({.riff = 0, .after = empties}), Correct},
+      // Round four: cue points and the LIST a writer was killed appending
+      // after them, a closing LIST cut in its header, a tag cut after "TAG",
+      // fact trusted over a pad byte, a stale fact where the size is computed.
+      {"cue, then LIST adtl cut off", Build({.riff = 0, .stored = 0, .after = cue + cutAdtl}),
+       Fixed, Sizes(RiffOf(800, cue.size() + cutAdtl.size()), 800)},
+      {"cue, then LIST cut off, within a frame: audio", Build({.channels = 2, .samples = Tone(802),
+       .stored = 0, .after = cue + cutAdtl}), Fixed, Data(802 + cue.size() + cutAdtl.size())},
+      {"GStreamer, cut inside its empty LIST INFO", Build({.riff = 0, .stored = 0,
+       .after = "LIST" + Le32(4) + "IN"}), Fixed, Sizes(RiffOf(810), 800)},
+      {"placeholder, cut in a LIST's size", Build({.riff = 0x7FFF0024, .stored = 0x7FFF0000,
+       .after = "LIST" + Le32(26).substr(0, 2)}), Fixed, Sizes(RiffOf(800), 800)},
+      {"cut in a LIST's size, within a frame: audio", Build({.channels = 2, .samples = Tone(802),
+       .stored = 0, .after = "LIST" + Le32(26).substr(0, 2)}), Fixed, Data(808)},
+      {"ID3v1 cut after TAG, odd audio", Build({.bits = 24, .samples = Tone(801) + kPad,
+       .stored = 801, .after = "TAG"}), Correct},
+      {"u-law, fact over a pad byte", Build({.riff = 0, .format = 7, .bits = 8,
+       .before = Chunk("fact", Le32(801)), .samples = Tone(801) + kPad, .stored = 0}), Fixed,
+       {{4, Le32(RiffOf(802, 12))}, {52, Le32(801)}}},
+      {"8-bit PCM, no fact: the pad byte is audio", Build({.bits = 8, .samples = Tone(801) + kPad,
+       .stored = 0}), Fixed, Data(802)},
+      {"IMA, stale fact, sizes 0", Build({.riff = 0, .format = 0x11, .bits = 4, .block = 256,
+       .extra = Le16(2) + Le16(505), .before = Chunk("fact", Le32(505)), .samples = Tone(1024),
+       .stored = 0}), Fixed, {{4, Le32(RiffOf(1024, 16))}, {48, Le32(2020)}, {56, Le32(1024)}}},
   };
   // clang-format on
 }

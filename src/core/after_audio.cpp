@@ -48,11 +48,11 @@ Ending Chain(FileBytes& file, std::uint64_t from, std::span<const std::uint64_t>
   std::uint64_t at = from;
   for (int chunk = 0; chunk < kMaxChainChunks; ++chunk) {
     const std::uint64_t left = file.Length() - at;
-    if (left < 4) {
-      return known ? ShortTail(file, at) : Ending{};
-    }
     if (known && CutTagAt(file, at)) {
       return {Tail::Cut};
+    }
+    if (left < 4) {
+      return known ? ShortTail(file, at) : Ending{};
     }
     std::array<unsigned char, kChunkHeader> header{};
     const auto got =
@@ -91,19 +91,23 @@ constexpr Id kList = MakeId("LIST");
 // The types of the LIST chunks that writers append after the audio.
 constexpr std::array kListTypes = {MakeId("INFO"), MakeId("adtl")};
 
-// Whether the chunk whose header starts `bytes`, `audio` bytes after the
-// first sample and running past the end of the file, is one a writer was
-// killed while appending: it starts at whole frames (or at the pad byte
-// after an odd number of bytes of them), and a LIST is of a known type.
-bool CutOff(std::span<const unsigned char> bytes, std::uint64_t audio, std::uint64_t frame) {
-  const bool whole =
-      frame != 0 && (audio % frame == 0 || (audio % 2 == 0 && (audio - 1) % frame == 0));
-  if (!whole || !IsId(bytes, kList)) {
-    return whole;
+// Whether `audio` bytes after the first sample lie at whole frames, or at
+// the pad byte after an odd number of bytes of them.
+bool WholeFrames(std::uint64_t audio, std::uint64_t frame) {
+  return frame != 0 && (audio % frame == 0 || (audio % 2 == 0 && (audio - 1) % frame == 0));
+}
+
+// Whether the chunk whose header starts `bytes`, running past the end of the
+// file, may be one a writer was killed while appending: a LIST only of a
+// known type, or one whose type the end of the file cuts (a prefix of one).
+bool CutOff(std::span<const unsigned char> bytes) {
+  if (!IsId(bytes, kList) || bytes.size() <= kChunkHeader) {
+    return true;
   }
-  return bytes.size() >= kChunkHeader + 4 && std::ranges::any_of(kListTypes, [&](const Id& type) {
-           return IsId(bytes.subspan(kChunkHeader), type);
-         });
+  const auto type = bytes.subspan(kChunkHeader, std::min<std::size_t>(4, bytes.size() - 8));
+  return std::ranges::any_of(kListTypes, [&](const Id& known) {
+    return std::ranges::equal(type, std::span(known).first(type.size()));
+  });
 }
 
 // What a scan from the form's end backward found, each in ascending order.
@@ -115,17 +119,25 @@ struct Scan {
 };
 
 // Every offset in `window` (from `lo` to the form's end) at which a chain of
-// after-audio chunks starts that ends at the form's end, or a chunk is cut
-// off; a chain's next chunk is no start of its own. Only the offsets where
-// such an id starts are looked at, last first.
+// after-audio chunks starts that ends at the form's end, or one that ends in
+// a chunk cut off (its body, its type or its size); a chain's next chunk is
+// no start of its own. Only the offsets where such an id starts are looked
+// at, last first.
 Scan ScanFromEnd(std::span<const unsigned char> window, std::uint64_t lo, std::uint64_t length,
                  const FromEnd& where) {
   const std::uint64_t formEnd = where.formEnd;
-  const std::vector<std::uint64_t> ids = AfterAudioIdsIn(window);  // from lo
+  std::vector<std::uint64_t> ids = AfterAudioIdsIn(window);  // from lo
+  for (std::uint64_t k = kChunkHeader - 1; formEnd == length && k >= 4; --k) {
+    if (window.size() >= k && KnownAfterAudio(window.last(static_cast<std::size_t>(k)))) {
+      ids.push_back(window.size() - k);  // an id whose size the end of the file cuts
+    }
+  }
   struct Mark {
     bool reaches = false;     // a chain from here ends at the form's end
     bool followsOne = false;  // a chunk of such a chain ends here
     bool unpadded = false;    // that chain's last chunk lacks its pad byte
+    bool cutEnd = false;      // a chain from here ends in a chunk cut off
+    bool followsCut = false;  // a chunk of such a chain ends here
   };
   std::vector<Mark> marks(ids.size());
   // The mark of the id at `at`, where one starts there.
@@ -140,22 +152,23 @@ Scan ScanFromEnd(std::span<const unsigned char> window, std::uint64_t lo, std::u
   for (std::size_t k = ids.size(); k-- > 0;) {
     const std::uint64_t at = lo + ids[k];
     const auto bytes = window.subspan(static_cast<std::size_t>(ids[k]));
-    const auto size = static_cast<std::uint64_t>(Assem4(bytes.subspan<4, 4>()));
+    const std::uint64_t size = bytes.size() < kChunkHeader ? length : Assem4(bytes.subspan<4, 4>());
     const std::uint64_t end = at + kChunkHeader + size;
     const bool list = IsId(bytes, kList);
-    if (end > length) {
-      if (CutOff(bytes, at - where.firstSample, where.frame)) {
-        scan.cut.push_back({.at = at, .cut = true});
-        if (list) {
-          scan.lists.emplace_back(at, end);
-        }
-      }
-      continue;
-    }
     const std::uint64_t next = end + (size & 1U);
     const bool last = next == formEnd || (next != end && end == formEnd);
     Mark* const following = last || next >= formEnd ? nullptr : markAt(next);
-    if (!last && (following == nullptr || !following->reaches)) {
+    if (end > length ? CutOff(bytes) : following != nullptr && following->cutEnd) {
+      marks[k].cutEnd = true;
+      if (following != nullptr) {
+        following->followsCut = true;
+      }
+      if (list) {
+        scan.lists.emplace_back(at, end);
+      }
+      continue;
+    }
+    if (end > length || (!last && (following == nullptr || !following->reaches))) {
       continue;
     }
     marks[k].reaches = true;
@@ -174,7 +187,13 @@ Scan ScanFromEnd(std::span<const unsigned char> window, std::uint64_t lo, std::u
       scan.starts.push_back({at, mark->unpadded});
     }
   }
-  std::ranges::reverse(scan.cut);
+  for (std::size_t k = 0; k < ids.size(); ++k) {
+    const std::uint64_t at = lo + ids[k];
+    if (marks[k].cutEnd && !marks[k].followsCut &&
+        WholeFrames(at - where.firstSample, where.frame)) {
+      scan.cut.push_back({.at = at, .cut = true});
+    }
+  }
   std::ranges::reverse(scan.lists);
   return scan;
 }

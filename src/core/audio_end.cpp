@@ -10,9 +10,11 @@ namespace zavevuv {
 namespace {
 
 // `bytes` up to a chain, less the pad byte that follows odd-sized audio
-// where the block align tells it.
-std::uint64_t WithoutPad(std::uint64_t bytes, std::uint64_t blockAlign) {
-  return CountsPadByte(bytes, blockAlign) ? bytes - 1 : bytes;
+// where the block align tells it, or, in frames of one byte, a fact count.
+std::uint64_t WithoutPad(std::uint64_t bytes, const Stated& header) {
+  const bool counted =
+      header.frame == 1 && header.factCount && bytes % 2 == 0 && bytes == *header.factCount + 1;
+  return counted || CountsPadByte(bytes, header.blockAlign) ? bytes - 1 : bytes;
 }
 
 // A writer that counted its own chunks after the audio in ds64's data size
@@ -45,13 +47,18 @@ Audio FromTheEnd(FileBytes& file, const Stated& header, std::span<const std::uin
   Audio audio;
   audio.ending.formEnd = formEnd;
   if (chain) {
-    audio.data = WithoutPad(chain->at - first, header.blockAlign);
+    audio.data = WithoutPad(chain->at - first, header);
     audio.ending.tail = chain->cut ? Tail::Cut : Tail::Chunks;
     audio.ending.unpadded = chain->unpadded;
+    // As the next look, from the size now stated, will find it.
+    const Ending after = AfterStated(file, first, audio.data, ends);
+    if (after.tail == Tail::Cut) {
+      audio.ending = after;
+    }
     return audio;
   }
   const std::uint64_t upTo = formEnd - first;
-  audio.data = header.frame > 1 ? upTo - upTo % header.frame : WithoutPad(upTo, header.blockAlign);
+  audio.data = header.frame > 1 ? upTo - upTo % header.frame : WithoutPad(upTo, header);
   const std::uint64_t padded = audio.data + (audio.data & 1U);
   audio.ending.unpadded = padded > upTo;
   if (padded < upTo) {

@@ -21,11 +21,12 @@ struct Audio {
 // What the header says of the audio that starts at `firstSample`.
 struct Stated {
   std::uint64_t firstSample = 0;
-  std::span<const std::uint64_t> sizes;  // the data sizes it states, best first
-  std::optional<std::uint64_t> size32;   // a 32-bit data size that may hold the audio modulo 2^32
-  std::optional<std::uint64_t> counted;  // in ds64: the bytes its sample count takes
-  std::uint64_t blockAlign = 0;          // the fmt chunk's, 0 where unknown
-  std::uint64_t frame = 0;               // a frame's or block's bytes, where the format tells
+  std::span<const std::uint64_t> sizes;    // the data sizes it states, best first
+  std::optional<std::uint64_t> size32;     // a 32-bit data size that may hold the audio modulo 2^32
+  std::optional<std::uint64_t> counted;    // in ds64: the bytes its sample count takes
+  std::uint64_t blockAlign = 0;            // the fmt chunk's, 0 where unknown
+  std::uint64_t frame = 0;                 // a frame's or block's bytes, where the format tells
+  std::optional<std::uint64_t> factCount;  // the fact chunk's sample count, where there is one
 };
 
 // The audio the header describes. Nothing when a read failed.

@@ -35,7 +35,8 @@ CountRule Blocks(std::uint64_t align, std::uint64_t perBlock, std::uint64_t data
   return {.most = reached * perBlock,
           .whole = whole != 0,
           .want = whole * perBlock,
-          .least = reached != 0 ? (reached - 1) * perBlock + 1 : 1};
+          .least = reached != 0 ? (reached - 1) * perBlock + 1 : 1,
+          .blocks = true};
 }
 
 // How a format counts its samples.

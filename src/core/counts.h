@@ -4,11 +4,13 @@
 // Real writers disagree on the count of a valid file, and each is what that
 // writer's readers expect: sox and libsndfile store the exact samples of a
 // padded last block, ffmpeg whole blocks times samples per block, libsndfile's
-// stereo IMA ADPCM half of that. So in a RIFF file a count is right unless it
-// says more than the audio can hold, or 0 while the audio holds a whole frame
-// or block. RF64 writers store the exact count, and in a file that is or
-// becomes RF64 the count must be exact: the frames (or one fewer, where a pad
-// byte is counted), or a count within the last block the audio reaches into.
+// stereo IMA ADPCM half of that. So in a RIFF file a frame count is right
+// unless it says more than the audio can hold, or 0 while the audio holds a
+// whole frame; a block count only where it is one of those three (any other
+// is one a writer left before its last blocks). RF64 writers store the exact
+// count, and in a file that is or becomes RF64 the count must be exact: the
+// frames (or one fewer, where a pad byte is counted), or a count within the
+// last block the audio reaches into.
 // A wrong count becomes the samples of the whole frames or blocks.
 #pragma once
 
@@ -25,10 +27,14 @@ struct CountRule {
   bool whole = false;       // they hold a whole frame or block
   std::uint64_t want = 0;   // what a wrong count becomes
   std::uint64_t least = 0;  // the exact counts: from here to `most`
+  bool blocks = false;      // counted in blocks, as ADPCM and GSM are
 
   [[nodiscard]] bool Right(std::uint64_t count, bool exact) const {
-    return exact ? count == want || (count >= least && count <= most)
-                 : count <= most && (count != 0 || !whole);
+    const bool within = count == want || (count >= least && count <= most);
+    if (exact || blocks) {
+      return within || (!exact && count == want / 2);
+    }
+    return count <= most && (count != 0 || !whole);
   }
 };
 

@@ -28,6 +28,7 @@ struct Facts {
   bool fits32 = false;                      // the audio and the form fit 32-bit fields
   bool wide = false;                        // the sizes are kept in ds64
   bool hasDs64 = false;                     // and ds64 is there already
+  std::optional<std::uint64_t> factCount;   // the fact chunk's sample count, where there is one
 };
 
 std::variant<Outcome, Facts> Examine(FileBytes& file, Form form) {
@@ -51,8 +52,13 @@ std::variant<Outcome, Facts> Examine(FileBytes& file, Form form) {
   if (facts.firstSample > length) {
     return Outcome::Truncated;
   }
-  if (!file.Read(facts.h + 4, facts.dataSize)) {
+  std::array<unsigned char, 4> fact{};
+  if (!file.Read(facts.h + 4, facts.dataSize) ||
+      (layout.factAt && !file.Read(*layout.factAt, fact))) {
     return Outcome::ReadFailed;
+  }
+  if (layout.factAt) {
+    facts.factCount = static_cast<std::uint64_t>(Assem4(fact));
   }
   facts.toEnd = length - facts.firstSample;
   facts.fits32 = facts.toEnd <= kMax32 && length - 8 <= kMax32;
@@ -177,10 +183,7 @@ std::optional<std::uint64_t> KeepCountsTrue(FileBytes& file, const Facts& facts,
     }
     return std::nullopt;  // fact is left alone
   }
-  std::array<unsigned char, 4> fact{};
-  const bool hasFact = facts.layout.factAt && file.Read(*facts.layout.factAt, fact);
-  const std::optional<std::uint64_t> factCount =
-      hasFact ? std::optional(static_cast<std::uint64_t>(Assem4(fact))) : std::nullopt;
+  const std::optional<std::uint64_t> factCount = facts.factCount;
   std::uint64_t count = 0;
   if (facts.wide) {
     // ds64's count first (in a JUNK body becoming ds64 too, as a run cut off
@@ -191,8 +194,8 @@ std::optional<std::uint64_t> KeepCountsTrue(FileBytes& file, const Facts& facts,
   } else {
     count = ChooseCount(*rule, exact, {factCount});
   }
-  if (hasFact) {
-    changes.Want(*facts.layout.factAt, fact, Decon4(FactFor(count)));
+  if (factCount) {
+    changes.Want(*facts.layout.factAt, Decon4(*factCount), Decon4(FactFor(count)));
   }
   return count;
 }
@@ -215,6 +218,7 @@ Plan SizesOf(std::span<const unsigned char> head, std::uint64_t length, const Re
   header.counted = samples != 0 ? CountBytes(facts.layout, samples, facts.toEnd) : std::nullopt;
   header.blockAlign = facts.layout.blockAlign;
   header.frame = FrameBytes(facts.layout);
+  header.factCount = facts.factCount;
   const std::optional<Audio> audio = WhereAudioEnds(file, header);
   if (!audio) {
     return Only(Outcome::ReadFailed);

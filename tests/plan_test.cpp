@@ -373,9 +373,74 @@ std::vector<Row> Large() {
   // clang-format on
 }
 
+// AIFF, AIFF-C and Wave64, as their writers leave them.
+std::vector<Row> Containers() {
+  using wavgen::Be16;
+  using wavgen::Be32;
+  using wavgen::BuildAiff;
+  using wavgen::BuildW64;
+  using wavgen::W64Chunk;
+  // AIFF: the FORM size at 4, COMM's frame count at 22, the SSND size at 42.
+  const auto aiff = [](std::uint32_t form, std::uint32_t frames, std::uint32_t ssnd) -> Changes {
+    return {{4, Be32(form)}, {22, Be32(frames)}, {42, Be32(ssnd)}};
+  };
+  // Wave64: the riff size at 16, the data size at 96.
+  const auto w64 = [](std::uint64_t riff, std::uint64_t data) -> Changes {
+    return {{16, Le64(riff)}, {96, Le64(data)}};
+  };
+  const std::string id3 =
+      wavgen::BeChunk("ID3 ", std::string("ID3\x04\0\0\0\0\0\x0bTIT2\0\0\0\x01\0\0x", 21));
+  const std::string mark = wavgen::BeChunk("MARK", Be16(1) + Be16(1) + Be32(100) + "\x05Start");
+  const std::string levl = W64Chunk("levl", std::string(40, 'p'));
+  // clang-format off
+  return {
+      {"AIFF, valid", BuildAiff({}), Correct},
+      {"AIFF, MARK after, valid", BuildAiff({.after = mark}), Correct},
+      {"AIFF, sox killed: its placeholders", BuildAiff({.size = 0x7F000050, .frames = 532676608,
+       .stored = 0x7F000008}), Fixed, aiff(846, 400, 808)},
+      {"AIFF, ffmpeg killed: 0", BuildAiff({.size = 0, .frames = 0, .stored = 0}), Fixed,
+       aiff(846, 400, 808)},
+      {"AIFF, libsndfile killed", BuildAiff({.size = 0xFFFFFFF8, .frames = 0, .stored = 8}), Fixed,
+       aiff(846, 400, 808)},
+      {"AIFF, cut mid-frame", BuildAiff({.size = 1646, .channels = 2, .frames = 400,
+       .samples = Tone(802), .stored = 1608}), Fixed, aiff(846, 200, 808)},
+      {"AIFF, ID3 chunk after SSND, sizes 0", BuildAiff({.size = 0, .frames = 0, .stored = 0,
+       .after = id3}), Fixed, aiff(static_cast<std::uint32_t>(846 + id3.size()), 400, 808)},
+      {"AIFF, a count the sizes disagree with", BuildAiff({.frames = 399}), Fixed,
+       {{22, Be32(400)}}},
+      {"AIFF, unknown chunk after, sizes 0: audio", BuildAiff({.size = 0, .frames = 0,
+       .stored = 0, .after = "XYZW" + Be32(4) + "abcd"}), Fixed, aiff(858, 406, 820)},
+      {"AIFF-C ima4, sizes 0", BuildAiff({.form = "AIFC", .size = 0, .type = "ima4", .frames = 0,
+       .samples = Tone(34 * 13), .stored = 0}), Fixed,
+       {{4, Be32(64 + 442)}, {34, Be32(13)}, {60, Be32(450)}}},
+      {"AIFF-C, unknown compression: left alone", BuildAiff({.form = "AIFC", .type = "QDM2",
+       .stored = 0}), NoDataChunk},
+      {.name = "AIFF past 4 GiB: too large", .in = BuildAiff({.size = 0, .frames = 0,
+       .samples = "", .stored = 0}), .outcome = TooLarge, .length = k5G},
+      {"W64, valid", BuildW64({}), Correct},
+      {"W64, sox and libsndfile killed: riff 0, data 24", BuildW64({.size = 0, .stored = 24}),
+       Fixed, w64(904, 824)},
+      {"W64, ffmpeg killed: sizes past 2^63", BuildW64({.size = ~0ULL,
+       .stored = 0x7FFFFFFFFFFFFFFF}), Fixed, w64(904, 824)},
+      {"W64, cut mid-frame", BuildW64({.channels = 2, .samples = Tone(802), .stored = 1624}), Fixed,
+       w64(904, 824)},
+      {"W64, levl after odd audio and its padding", BuildW64({.size = 0, .bits = 24,
+       .samples = Tone(801) + std::string(7, '\0'), .stored = 24, .after = levl}), Fixed,
+       w64(912 + levl.size(), 825)},
+      {"W64, levl cut off as appended", BuildW64({.size = 0, .stored = 24,
+       .after = levl.substr(0, 30)}), Fixed, w64(934, 824)},
+      {"W64, unknown chunk after, sizes 0: audio", BuildW64({.size = 0, .stored = 24,
+       .after = std::string(16, 'g') + Le64(32) + "abcdefgh"}), Fixed, w64(936, 856)},
+      {"W64, u-law fact 0, sizes 0", BuildW64({.size = 0, .format = 7, .bits = 8,
+       .before = W64Chunk("fact", Le64(0)), .stored = 24}), Fixed,
+       {{16, Le64(936)}, {104, Le32(800)}, {128, Le64(824)}}},
+  };
+  // clang-format on
+}
+
 std::vector<Row> Rows() {
   std::vector<Row> rows = Heads();
-  for (std::vector<Row> more : {Tails(), Large()}) {
+  for (std::vector<Row> more : {Tails(), Large(), Containers()}) {
     rows.insert(rows.end(), more.begin(), more.end());
   }
   return rows;

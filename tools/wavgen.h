@@ -99,4 +99,82 @@ inline std::string Build(const Wav& w) {
   return w.form + Le32(w.riff.value_or(static_cast<std::uint32_t>(body.size()))) + body;
 }
 
+inline std::string Be16(std::uint32_t v) {
+  return {static_cast<char>((v >> 8U) & 0xFFU), static_cast<char>(v & 0xFFU)};
+}
+
+inline std::string Be32(std::uint32_t v) { return Be16(v >> 16U) + Be16(v & 0xFFFFU); }
+
+// An AIFF chunk: id, big-endian size, body, the pad byte after an odd body.
+inline std::string BeChunk(std::string_view id, std::string_view body) {
+  std::string c =
+      std::string(id) + Be32(static_cast<std::uint32_t>(body.size())) + std::string(body);
+  return body.size() % 2 != 0 ? c + '\0' : c;
+}
+
+struct Aiff {
+  std::string form = "AIFF";            // or "AIFC"
+  std::optional<std::uint32_t> size{};  // the FORM size; default: the real one
+  std::string type = "NONE";            // AIFF-C: the compression type
+  std::uint16_t channels = 1;
+  std::uint16_t bits = 16;
+  std::optional<std::uint32_t> frames{};  // COMM's count; default: the samples' whole frames
+  std::string before{};                   // chunks between COMM and SSND
+  std::string samples = Tone(800);
+  std::optional<std::uint32_t> stored{};  // the SSND size; default: the real one (8 + samples)
+  std::string after{};                    // bytes after the samples
+};
+
+// The whole file: COMM at 12 (AIFF-C: FVER first), its count at 22 (34), SSND
+// after it, with no offset.
+inline std::string BuildAiff(const Aiff& a) {
+  const bool c = a.form == "AIFC";
+  const std::uint32_t frame =
+      a.type == "ima4" ? a.channels * 34U : a.channels * ((a.bits + 7U) / 8U);
+  const auto frames = a.frames.value_or(static_cast<std::uint32_t>(a.samples.size() / frame));
+  const std::string rate = std::string("\x40\x0B\xFA\0\0\0\0\0\0\0", 10);  // 8000
+  std::string comm = Be16(a.channels) + Be32(frames) + Be16(a.bits) + rate;
+  if (c) {
+    comm += a.type + std::string(2, '\0');  // an empty name, padded
+  }
+  std::string body = a.form + (c ? BeChunk("FVER", Be32(0xA2805140)) : "") + BeChunk("COMM", comm) +
+                     a.before + "SSND";
+  body += Be32(a.stored.value_or(static_cast<std::uint32_t>(8 + a.samples.size())));
+  body += Be32(0) + Be32(0) + a.samples + a.after;
+  return "FORM" + Be32(a.size.value_or(static_cast<std::uint32_t>(body.size()))) + body;
+}
+
+// A Wave64 GUID: a name and the tail most of them share.
+inline std::string Guid(std::string_view name) {
+  return std::string(name) + std::string("\xF3\xAC\xD3\x11\x8C\xD1\x00\xC0\x4F\x8E\xDB\x8A", 12);
+}
+
+// A Wave64 chunk: GUID, a size that counts the 24-byte header, body, padding to 8.
+inline std::string W64Chunk(std::string_view name, std::string_view body) {
+  std::string c = Guid(name) + Le64(24 + body.size()) + std::string(body);
+  return c + std::string((8 - c.size() % 8) % 8, '\0');
+}
+
+struct W64 {
+  std::optional<std::uint64_t> size{};  // the riff size; default: the real one
+  std::uint16_t format = 1;
+  std::uint16_t channels = 1;
+  std::uint16_t bits = 16;
+  std::string before{};  // chunks between "fmt " and "data"
+  std::string samples = Tone(800);
+  std::optional<std::uint64_t> stored{};  // the data chunk's size; default: the real one
+  std::string after{};                    // bytes after the samples
+};
+
+// The whole file: fmt at 40, data at 80 (with no `before`), its size at 96.
+inline std::string BuildW64(const W64& w) {
+  const std::uint32_t block = w.channels * ((w.bits + 7U) / 8U);
+  const std::string fmt = Le16(w.format) + Le16(w.channels) + Le32(8000) + Le32(8000 * block) +
+                          Le16(block) + Le16(w.bits);
+  std::string body = Guid("wave") + W64Chunk("fmt ", fmt) + w.before + Guid("data") +
+                     Le64(w.stored.value_or(24 + w.samples.size())) + w.samples + w.after;
+  const std::string riff("riff\x2E\x91\xCF\x11\xA5\xD6\x28\xDB\x04\xC1\x00\x00", 16);
+  return riff + Le64(w.size.value_or(24 + body.size())) + body;
+}
+
 }  // namespace wavgen

@@ -61,6 +61,9 @@ class Kind(enum.Enum):
     NOT_WAVE = 1
     RIFF = 2
     RF64 = 3  # RF64 or BW64, before any repair
+    W64 = 4  # Sony Wave64 (since 1.9.0)
+    AIFF = 5
+    AIFC = 6  # AIFF-C
 
 
 @dataclass(frozen=True)

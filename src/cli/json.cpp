@@ -108,6 +108,12 @@ const char* Kind(int kind) {
       return R"("riff")";
     case ZAVEVUV_KIND_RF64:
       return R"("rf64")";
+    case ZAVEVUV_KIND_W64:
+      return R"("w64")";
+    case ZAVEVUV_KIND_AIFF:
+      return R"("aiff")";
+    case ZAVEVUV_KIND_AIFC:
+      return R"("aifc")";
     default:
       return "null";
   }

@@ -17,6 +17,7 @@ constexpr int kMaxChainChunks = 1024;  // chunks followed after the stated audio
 // Chains are looked for from the end within the block the tags already read.
 constexpr std::uint64_t kWindow = kBlockBytes;
 constexpr std::uint64_t kWrap = 0x100000000;  // 2^32: a wrapped size lacks multiples of it
+constexpr std::size_t kMostHeader = 24;       // a chunk's header: 8 bytes, or 24 in Wave64
 
 // A chunk header that the end of the file cuts short at `at`: the form ends
 // before it.
@@ -25,21 +26,23 @@ Ending CutHeader(std::uint64_t at) { return {.tail = Tail::Cut, .formEnd = at, .
 // The bytes from `at` to the end of the file, fewer than a chunk's id: the
 // start of an after-audio id, cut there, or not.
 Ending ShortTail(FileBytes& file, std::uint64_t at) {
-  std::array<unsigned char, 3> bytes{};
+  std::array<unsigned char, kMostHeader> bytes{};
   const auto got = std::span(bytes).first(static_cast<std::size_t>(file.Length() - at));
   if (!file.Read(at, got)) {
     return {Tail::Unreadable};
   }
-  return StartsKnownAfterAudio(got) ? CutHeader(at) : Ending{};
+  return StartsKnownAfterAudio(file.Chunks(), got) ? CutHeader(at) : Ending{};
 }
 
 // Whether the bytes from `from` are chunks a writer put after the audio: a
-// chain of chunks ending at one of `ends` (the last pad byte may be missing),
+// chain of chunks ending at one of `ends` (the last padding may be missing),
 // or one whose last chunk, id or tag after it a cut copy left short, when
 // every id in it is one that writers put after the audio. `unpadded`: the
-// audio is odd-sized and `from` is right after it.
+// audio's padding is missing and `from` is right after it.
 Ending Chain(FileBytes& file, std::uint64_t from, std::span<const std::uint64_t> ends,
              bool unpadded) {
+  const Container& chunks = file.Chunks();
+  const std::uint64_t n = chunks.Header();
   const auto isEnd = [&](std::uint64_t at) { return std::ranges::find(ends, at) != ends.end(); };
   if (isEnd(from)) {
     return {Tail::Chunks, from, unpadded};
@@ -51,28 +54,30 @@ Ending Chain(FileBytes& file, std::uint64_t from, std::span<const std::uint64_t>
     if (known && CutTagAt(file, at)) {
       return {Tail::Cut};
     }
-    if (left < 4) {
+    if (left < chunks.idBytes) {
       return known ? ShortTail(file, at) : Ending{};
     }
-    std::array<unsigned char, kChunkHeader> header{};
-    const auto got =
-        std::span(header).first(static_cast<std::size_t>(std::min(left, kChunkHeader)));
+    std::array<unsigned char, kMostHeader> header{};
+    const auto got = std::span(header).first(static_cast<std::size_t>(std::min(left, n)));
     if (!file.Read(at, got)) {
       return {Tail::Unreadable};
     }
-    if (!Printable(header)) {
+    if (chunks.box != Box::W64 && !Printable(header)) {
       return {};
     }
-    known = known && KnownAfterAudio(header);
-    if (left < kChunkHeader) {
+    known = known && KnownAfterAudio(chunks, IdOf(chunks, got));
+    if (left < n) {
       return known ? CutHeader(at) : Ending{};  // cut inside the size field
     }
-    const auto size = static_cast<std::uint64_t>(Assem4(std::span(header).last<4>()));
-    const std::uint64_t end = at + kChunkHeader + size;
-    if (end > file.Length()) {
+    const std::optional<std::uint64_t> size = BodyOf(chunks, got);
+    if (!size) {
+      return {};
+    }
+    const std::uint64_t end = at + n + *size;
+    if (*size > file.Length() || end > file.Length()) {
       return {known ? Tail::Cut : Tail::Other};  // cut inside the body
     }
-    const std::uint64_t pad = size & 1U;
+    const std::uint64_t pad = chunks.Pad(*size);
     if (isEnd(end + pad)) {
       return {Tail::Chunks, end + pad, false};
     }
@@ -92,16 +97,24 @@ constexpr Id kList = MakeId("LIST");
 constexpr std::array kListTypes = {MakeId("INFO"), MakeId("adtl")};
 
 // Whether `audio` bytes after the first sample lie at whole frames, or at
-// the pad byte after an odd number of bytes of them.
-bool WholeFrames(std::uint64_t audio, std::uint64_t frame) {
-  return frame != 0 && (audio % frame == 0 || (audio % 2 == 0 && (audio - 1) % frame == 0));
+// the padding after them (the pad byte after an odd number of bytes).
+bool WholeFrames(std::uint64_t audio, std::uint64_t frame, const Container& chunks) {
+  if (frame == 0 || audio % frame == 0) {
+    return frame != 0;
+  }
+  for (std::uint64_t pad = 1; pad < chunks.align && pad <= audio; ++pad) {
+    if ((audio - pad) % frame == 0 && chunks.Pad(audio - pad) == pad) {
+      return true;
+    }
+  }
+  return false;
 }
 
 // Whether the chunk whose header starts `bytes`, running past the end of the
-// file, may be one a writer was killed while appending: a LIST only of a
-// known type, or one whose type the end of the file cuts (a prefix of one).
-bool CutOff(std::span<const unsigned char> bytes) {
-  if (!IsId(bytes, kList) || bytes.size() <= kChunkHeader) {
+// file, may be one a writer was killed while appending: a RIFF LIST only of
+// a known type, or one whose type the end of the file cuts (a prefix of one).
+bool CutOff(const Container& chunks, std::span<const unsigned char> bytes) {
+  if (chunks.box != Box::Riff || !IsId(bytes, kList) || bytes.size() <= kChunkHeader) {
     return true;
   }
   const auto type = bytes.subspan(kChunkHeader, std::min<std::size_t>(4, bytes.size() - 8));
@@ -125,11 +138,15 @@ struct Scan {
 // at, last first.
 Scan ScanFromEnd(std::span<const unsigned char> window, std::uint64_t lo, std::uint64_t length,
                  const FromEnd& where) {
+  const Container& chunks = where.chunks;
+  const std::uint64_t n = chunks.Header();
   const std::uint64_t formEnd = where.formEnd;
-  std::vector<std::uint64_t> ids = AfterAudioIdsIn(window);  // from lo
-  for (std::uint64_t k = kChunkHeader - 1; formEnd == length && k >= 4; --k) {
-    if (window.size() >= k && KnownAfterAudio(window.last(static_cast<std::size_t>(k)))) {
-      ids.push_back(window.size() - k);  // an id whose size the end of the file cuts
+  std::vector<std::uint64_t> ids = AfterAudioIdsIn(chunks, window, lo);  // from lo
+  for (std::uint64_t k = n - 1; formEnd == length && k >= chunks.idBytes; --k) {
+    const std::uint64_t at = window.size() - k;  // an id whose size the end of the file cuts
+    if (window.size() >= k && (lo + at) % chunks.align == 0 &&
+        KnownAfterAudio(chunks, IdOf(chunks, window.subspan(static_cast<std::size_t>(at))))) {
+      ids.push_back(at);
     }
   }
   struct Mark {
@@ -152,13 +169,19 @@ Scan ScanFromEnd(std::span<const unsigned char> window, std::uint64_t lo, std::u
   for (std::size_t k = ids.size(); k-- > 0;) {
     const std::uint64_t at = lo + ids[k];
     const auto bytes = window.subspan(static_cast<std::size_t>(ids[k]));
-    const std::uint64_t size = bytes.size() < kChunkHeader ? length : Assem4(bytes.subspan<4, 4>());
-    const std::uint64_t end = at + kChunkHeader + size;
-    const bool list = IsId(bytes, kList);
-    const std::uint64_t next = end + (size & 1U);
+    const std::optional<std::uint64_t> body =
+        bytes.size() < n ? std::optional(length) : BodyOf(chunks, bytes);
+    if (!body) {
+      continue;
+    }
+    const bool cut = bytes.size() < n || *body > length - at - n;
+    const std::uint64_t size = cut ? length : *body;
+    const std::uint64_t end = cut ? length + 1 : at + n + size;
+    const bool list = chunks.box == Box::Riff && IsId(bytes, kList);
+    const std::uint64_t next = end + chunks.Pad(size);
     const bool last = next == formEnd || (next != end && end == formEnd);
     Mark* const following = last || next >= formEnd ? nullptr : markAt(next);
-    if (end > length ? CutOff(bytes) : following != nullptr && following->cutEnd) {
+    if (cut ? CutOff(chunks, bytes) : following != nullptr && following->cutEnd) {
       marks[k].cutEnd = true;
       if (following != nullptr) {
         following->followsCut = true;
@@ -168,7 +191,7 @@ Scan ScanFromEnd(std::span<const unsigned char> window, std::uint64_t lo, std::u
       }
       continue;
     }
-    if (end > length || (!last && (following == nullptr || !following->reaches))) {
+    if (cut || (!last && (following == nullptr || !following->reaches))) {
       continue;
     }
     marks[k].reaches = true;
@@ -190,7 +213,7 @@ Scan ScanFromEnd(std::span<const unsigned char> window, std::uint64_t lo, std::u
   for (std::size_t k = 0; k < ids.size(); ++k) {
     const std::uint64_t at = lo + ids[k];
     if (marks[k].cutEnd && !marks[k].followsCut &&
-        WholeFrames(at - where.firstSample, where.frame)) {
+        WholeFrames(at - where.firstSample, where.frame, chunks)) {
       scan.cut.push_back({.at = at, .cut = true});
     }
   }
@@ -217,12 +240,13 @@ void DropSubChunks(std::vector<ChainStart>& offsets,
 Ending AfterStated(FileBytes& file, std::uint64_t firstSample, std::uint64_t stored,
                    std::span<const std::uint64_t> ends) {
   const std::uint64_t end = firstSample + stored;
+  const std::uint64_t pad = file.Chunks().Pad(stored);
   Ending best;
   for (const bool padded : {true, false}) {
-    if (!padded && (stored & 1U) == 0) {
+    if (!padded && pad == 0) {
       continue;
     }
-    const std::uint64_t from = end + (padded ? stored & 1U : 0);
+    const std::uint64_t from = end + (padded ? pad : 0);
     if (from > file.Length()) {
       continue;
     }
@@ -240,7 +264,7 @@ Ending AfterStated(FileBytes& file, std::uint64_t firstSample, std::uint64_t sto
 std::optional<ChainStart> ChainFromEnd(FileBytes& file, const FromEnd& where) {
   const std::uint64_t length = file.Length();
   const std::uint64_t lo = std::max(where.firstSample + 1, length > kWindow ? length - kWindow : 0);
-  if (where.formEnd < lo + kChunkHeader) {
+  if (where.formEnd < lo + where.chunks.Header()) {
     return std::nullopt;
   }
   const std::span<const unsigned char> window = file.View(lo, where.formEnd - lo);

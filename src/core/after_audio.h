@@ -52,6 +52,7 @@ struct FromEnd {
   std::uint64_t formEnd = 0;
   std::optional<std::uint64_t> size32;  // a 32-bit data size that may hold the audio modulo 2^32
   std::uint64_t frame = 0;  // a frame's or block's bytes, where the format tells; else 0
+  const Container& chunks;  // how the file lays out its chunks
 };
 
 // The one chain that ends exactly at `formEnd` and starts after the first

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "audio_end.h"
 
+#include <algorithm>
+#include <array>
 #include <vector>
 
 #include "format.h"
@@ -15,6 +17,31 @@ std::uint64_t WithoutPad(std::uint64_t bytes, const Stated& header) {
   const bool counted =
       header.frame == 1 && header.factCount && bytes % 2 == 0 && bytes == *header.factCount + 1;
   return counted || CountsPadByte(bytes, header.blockAlign) ? bytes - 1 : bytes;
+}
+
+// Wave64 pads to 8 bytes. The audio before a chain there is whole frames (a
+// fact count's, where frames are a byte) followed by their padding, and
+// where several lengths fit, the one after which the writer's zeros stand.
+std::uint64_t WithoutPadding(FileBytes& file, std::uint64_t bytes, const Stated& header) {
+  const Container& chunks = file.Chunks();
+  const std::optional<std::uint64_t> count = header.frame == 1 ? header.factCount : std::nullopt;
+  if (count && *count <= bytes && chunks.Pad(*count) == bytes - *count) {
+    return *count;
+  }
+  std::optional<std::uint64_t> best;
+  for (std::uint64_t pad = 0; pad < chunks.align && pad <= bytes; ++pad) {
+    const std::uint64_t audio = bytes - pad;
+    if ((header.frame > 1 && audio % header.frame != 0) || chunks.Pad(audio) != pad) {
+      continue;
+    }
+    std::array<unsigned char, 8> after{};
+    const auto padding = std::span(after).first(static_cast<std::size_t>(pad));
+    if (!best || (file.Read(header.firstSample + audio, padding) &&
+                  std::ranges::all_of(padding, [](unsigned char b) { return b == 0; }))) {
+      best = audio;
+    }
+  }
+  return best.value_or(bytes);
 }
 
 // A writer that counted its own chunks after the audio in ds64's data size
@@ -43,11 +70,13 @@ std::optional<Audio> CountedOwnChunks(FileBytes& file, const Stated& header,
 Audio FromTheEnd(FileBytes& file, const Stated& header, std::span<const std::uint64_t> ends) {
   const std::uint64_t first = header.firstSample;
   const std::uint64_t formEnd = ends.back();
-  const auto chain = ChainFromEnd(file, {first, formEnd, header.size32, header.frame});
+  const Container& chunks = file.Chunks();
+  const auto chain = ChainFromEnd(file, {first, formEnd, header.size32, header.frame, chunks});
   Audio audio;
   audio.ending.formEnd = formEnd;
   if (chain) {
-    audio.data = WithoutPad(chain->at - first, header);
+    audio.data = chunks.align > 2 ? WithoutPadding(file, chain->at - first, header)
+                                  : WithoutPad(chain->at - first, header);
     audio.ending.tail = chain->cut ? Tail::Cut : Tail::Chunks;
     audio.ending.unpadded = chain->unpadded;
     // As the next look, from the size now stated, will find it.
@@ -58,8 +87,10 @@ Audio FromTheEnd(FileBytes& file, const Stated& header, std::span<const std::uin
     return audio;
   }
   const std::uint64_t upTo = formEnd - first;
-  audio.data = header.frame > 1 ? upTo - upTo % header.frame : WithoutPad(upTo, header);
-  const std::uint64_t padded = audio.data + (audio.data & 1U);
+  audio.data = header.frame > 1   ? upTo - upTo % header.frame
+               : chunks.align > 2 ? upTo
+                                  : WithoutPad(upTo, header);
+  const std::uint64_t padded = audio.data + chunks.Pad(audio.data);
   audio.ending.unpadded = padded > upTo;
   if (padded < upTo) {
     audio.ending.formEnd = first + padded;
@@ -81,7 +112,8 @@ std::optional<Audio> WhereAudioEnds(FileBytes& file, const Stated& header) {
   // the stated audio (and its pad byte) reaches the end of the file, as in
   // almost every correct file.
   const std::uint64_t first = stated.empty() ? 0 : stated.front();
-  const bool reachesEnd = !stated.empty() && first <= toEnd && toEnd - first <= (first & 1U);
+  const bool reachesEnd =
+      !stated.empty() && first <= toEnd && toEnd - first <= file.Chunks().Pad(first);
   const std::vector<std::uint64_t> ends =
       reachesEnd ? std::vector{file.Length()} : FormEnds(file, header.firstSample);
   if (auto counted = CountedOwnChunks(file, header, ends)) {

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string_view>
 
 #include "codec.h"
 
@@ -16,14 +17,18 @@ constexpr std::uint64_t kFmtBody = 16;         // the smallest fmt body
 constexpr std::uint64_t kFmtPerBlock = 18;     // fmt body + 18: ADPCM samples per block, 16 bits
 constexpr std::uint64_t kFmtSubFormat = 24;    // fmt body + 24: an extensible format's format tag
 constexpr int kMaxFarChunks = 64;              // chunk headers read past the head
+constexpr std::size_t kMostHeader = 24;        // a chunk's header: 8 bytes, or 24 in Wave64
 constexpr std::uint64_t kExtensible = 0xFFFE;  // WAVE_FORMAT_EXTENSIBLE: the format follows
 
 std::uint64_t Field2(const FileBytes& file, std::uint64_t at) { return Assem2(file.Head<2>(at)); }
 
-// The first "data" at an even offset from `from` to the probe's end.
+// The first data chunk at an offset its container may start a chunk at,
+// from `from` to the probe's end.
 std::optional<std::uint64_t> Probe(const FileBytes& file, std::uint64_t from) {
-  for (std::uint64_t h = from; h <= kProbeEnd && file.InHead(h, 4); h += 2) {
-    if (file.Is(h, kData)) {
+  const Container& chunks = file.Chunks();
+  for (std::uint64_t h = from; h <= kProbeEnd && file.InHead(h, chunks.idBytes);
+       h += chunks.align) {
+    if (IdOf(chunks, file.Head(h, chunks.idBytes)) == chunks.data) {
       return h;
     }
   }
@@ -46,19 +51,79 @@ void ReadFormat(const FileBytes& file, std::uint64_t body, std::uint64_t size, L
   }
 }
 
-// What a chunk that parsed tells: the room at 12, the format, the fact count.
-void Learn(const FileBytes& file, std::uint64_t at, std::span<const unsigned char> header,
-           std::uint64_t size, Layout& layout) {
-  const std::uint64_t body = at + kChunkHeader;
-  if (at == kFirstChunk) {
-    std::ranges::copy(header.first(4), layout.first.begin());
-    layout.firstSize = size;
-    layout.roomFor64 = Between(header, kDs64, kJunk) && size >= kDs64Body;
+// The frames a second of an AIFF COMM chunk: an 80-bit extended float, its
+// sign and exponent first, then a 64-bit mantissa with the integer bit.
+std::uint64_t AiffRate(std::span<const unsigned char, 10> bytes) {
+  const std::uint64_t exponent = Field(kAiffChunks, bytes.first<2>()) & 0x7FFFU;
+  const std::uint64_t mantissa = Field(kAiffChunks, bytes.subspan<2, 8>());
+  constexpr std::uint64_t kBias = 16383 + 63;  // the exponent of a mantissa read as a number
+  if (exponent > kBias || kBias - exponent >= 64) {
+    return 0;  // past 2^63 frames a second, or under one
   }
-  if (IsId(header, kFmt)) {
+  return mantissa >> (kBias - exponent);
+}
+
+// The bytes of one frame of an AIFF-C compression type that we count, 0 for
+// any other: PCM either way round, IEEE float, A-law, mu-law, and IMA ADPCM
+// in packets of 34 bytes (64 frames) a channel, which the frame count counts.
+std::uint64_t AiffFrame(const Id& type, std::uint64_t channels, std::uint64_t bits) {
+  const auto is = [&](std::string_view a, std::string_view b = "") {
+    return type == MakeId(a) || (!b.empty() && type == MakeId(b));
+  };
+  if (is("NONE") || is("sowt", "twos") || is("raw ", "in24") || is("in32", "23ni")) {
+    return channels * ((bits + 7) / 8);
+  }
+  if (is("fl32", "FL32")) {
+    return channels * 4;
+  }
+  if (is("fl64", "FL64")) {
+    return channels * 8;
+  }
+  if (is("ulaw", "ULAW") || is("alaw", "ALAW")) {
+    return channels;
+  }
+  return is("ima4") ? channels * 34 : 0;
+}
+
+// An AIFF COMM chunk: channels, the frame count, the sample size, the rate,
+// and in AIFF-C the compression type.
+void ReadComm(const FileBytes& file, std::uint64_t body, std::uint64_t size, Layout& layout) {
+  constexpr std::uint64_t kComm = 18, kAifc = 22;  // the bodies of AIFF and AIFF-C
+  if (size < kComm || !file.InHead(body, kComm)) {
+    return;
+  }
+  const std::uint64_t channels = Field(kAiffChunks, file.Head<2>(body));
+  const std::uint64_t bits = Field(kAiffChunks, file.Head<2>(body + 6));
+  Id type = MakeId("NONE");
+  if (file.Chunks().compressed) {
+    if (size < kAifc || !file.InHead(body + kComm, 4)) {
+      return;
+    }
+    std::ranges::copy(file.Head(body + kComm, 4), type.begin());
+  }
+  layout.blockAlign = AiffFrame(type, channels, bits);
+  layout.format = layout.blockAlign != 0 ? 1 : 0;  // counted in frames, as PCM is
+  layout.unknownFormat = layout.blockAlign == 0;
+  layout.sampleRate = AiffRate(file.Head<10>(body + 8));
+  layout.factAt = body + 2;
+}
+
+// What a chunk that parsed tells: the room at 12, the format, the count.
+void Learn(const FileBytes& file, std::uint64_t at, const Id& id, std::uint64_t size,
+           Layout& layout) {
+  const Container& chunks = file.Chunks();
+  const std::uint64_t body = at + chunks.Header();
+  if (at == kFirstChunk && chunks.box == Box::Riff) {
+    layout.first = id;
+    layout.firstSize = size;
+    layout.roomFor64 = Between(id, kDs64, kJunk) && size >= kDs64Body;
+  }
+  if (id == chunks.format && chunks.box == Box::Aiff) {
+    ReadComm(file, body, size, layout);
+  } else if (id == chunks.format) {
     ReadFormat(file, body, size, layout);
   }
-  if (IsId(header, kFact) && size >= 4) {
+  if (id == kFact && chunks.box != Box::Aiff && size >= 4) {
     layout.factAt = body;
   }
 }
@@ -66,43 +131,45 @@ void Learn(const FileBytes& file, std::uint64_t at, std::span<const unsigned cha
 }  // namespace
 
 Layout Walk(FileBytes& file) {
+  const Container& chunks = file.Chunks();
+  const std::uint64_t n = chunks.Header();
   Layout layout;
-  std::uint64_t at = kFirstChunk;
+  std::uint64_t at = chunks.first;
   int far = 0;  // past the head, chunks that parse are still followed, a header per read
-  while (at < file.Length() && file.Length() - at >= 4) {
-    std::array<unsigned char, kChunkHeader> header{};
-    const auto got = std::span(header).first(
-        static_cast<std::size_t>(std::min(kChunkHeader, file.Length() - at)));
+  while (at < file.Length() && file.Length() - at >= chunks.idBytes) {
+    std::array<unsigned char, kMostHeader> header{};
+    const auto got =
+        std::span(header).first(static_cast<std::size_t>(std::min(n, file.Length() - at)));
     if (!file.InHead(at, got.size()) && (++far > kMaxFarChunks || !file.Read(at, got))) {
       return layout;
     }
     if (file.InHead(at, got.size())) {
       std::ranges::copy(file.Head(at, got.size()), got.begin());
     }
-    if (IsId(header, kData)) {
+    const Id id = IdOf(chunks, got);
+    if (id == chunks.data) {
       layout.dataChunk = at;
       return layout;
     }
-    const std::uint64_t size = got.size() == kChunkHeader
-                                   ? static_cast<std::uint64_t>(Assem4(std::span(header).last<4>()))
-                                   : 0;
-    if (!Printable(header)) {
+    const std::optional<std::uint64_t> size =
+        got.size() == n ? BodyOf(chunks, got) : std::optional<std::uint64_t>(0);
+    if (!size || (chunks.box != Box::W64 && !Printable(got))) {
       layout.dataChunk = Probe(file, at);
       return layout;
     }
-    if (got.size() < kChunkHeader || at + kChunkHeader + size > file.Length()) {
+    if (got.size() < n || *size > file.Length() - at - n) {
       // A chunk that runs past the end. One a writer puts before the audio
       // means the copy was cut before its audio; anything else may be a
       // broken chunk with the data chunk intact behind it.
-      if (KnownAfterAudio(header) || IsId(header, kFmt)) {
+      if (KnownAfterAudio(chunks, id) || id == chunks.format) {
         layout.cutBefore = true;
       } else {
         layout.dataChunk = Probe(file, at);
       }
       return layout;
     }
-    Learn(file, at, header, size, layout);
-    at += kChunkHeader + size + (size & 1U);
+    Learn(file, at, id, *size, layout);
+    at += n + *size + chunks.Pad(*size);
   }
   return layout;
 }

@@ -23,13 +23,15 @@ struct Layout {
   std::uint64_t sampleRate = 0;
   std::uint64_t blockAlign = 0;
   std::uint64_t perBlock = 0;           // ADPCM samples per block
-  std::optional<std::uint64_t> factAt;  // the fact chunk's sample count
+  std::optional<std::uint64_t> factAt;  // the sample count: fact's, or in AIFF COMM's frames
+  bool unknownFormat = false;           // an AIFF-C compression whose frames we do not know
 };
 
-// Follows the chunks from offset 12 to the data chunk. Text inside a chunk
-// that parsed is never taken for "data". Where the chunk structure breaks,
-// the first "data" at an even offset up to the probe's end is taken: a
-// writer may still have left the data chunk intact.
+// Follows the chunks from the first to the data chunk ("SSND" in AIFF).
+// Text inside a chunk that parsed is never taken for the data chunk. Where
+// the chunk structure breaks, the first data chunk at an offset where one
+// may start, up to the probe's end, is taken: a writer may still have left
+// it intact.
 Layout Walk(FileBytes& file);
 
 }  // namespace zavevuv

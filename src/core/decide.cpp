@@ -17,7 +17,8 @@ Plan Decide(std::span<const unsigned char> head, std::uint64_t length, const Rea
   if (!given) {
     return Only(Outcome::ReadFailed);  // the file shrank while it was read, say
   }
-  if (FormOf(*given) == Form::Riff) {
+  if (const Form form = FormOf(*given);
+      form != Form::Rf64 && form != Form::UpgradeCut && form != Form::None) {
     return PlanSizes(*given, length, more);
   }
   // A file that does not start with "RIFF" may be an insert cut off

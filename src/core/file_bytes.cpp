@@ -6,10 +6,11 @@
 namespace zavevuv {
 
 FileBytes::FileBytes(std::span<const unsigned char> head, std::uint64_t length,
-                     const ReadMore& more)
+                     const ReadMore& more, const Container& chunks)
     : head_(head.first(static_cast<std::size_t>(std::min<std::uint64_t>(head.size(), kHeadBytes)))),
       headEnd_(std::min(length, kHeadBytes)),
       length_(length),
+      chunks_(chunks),
       more_(more) {}
 
 std::optional<std::span<const unsigned char>> HeadTo(std::span<const unsigned char> head,

@@ -12,6 +12,7 @@
 #include <span>
 #include <vector>
 
+#include "container.h"
 #include "format.h"
 
 namespace zavevuv {
@@ -45,9 +46,12 @@ class FileBytes {
   // A file of `length` bytes whose first bytes are `head` (past kHeadBytes
   // ignored); the rest of its head, min(length, kHeadBytes), is read when
   // first asked for.
-  FileBytes(std::span<const unsigned char> head, std::uint64_t length, const ReadMore& more);
+  // Its chunks are laid out as `chunks` says.
+  FileBytes(std::span<const unsigned char> head, std::uint64_t length, const ReadMore& more,
+            const Container& chunks);
 
   [[nodiscard]] std::uint64_t Length() const { return length_; }
+  [[nodiscard]] const Container& Chunks() const { return chunks_; }
   // Whether a read past the head failed: nothing may then be decided.
   [[nodiscard]] bool Failed() const { return failed_; }
   // Whether the `n` bytes at `at` lie in the head (read now where they were
@@ -85,6 +89,7 @@ class FileBytes {
   mutable std::vector<unsigned char> whole_;
   std::uint64_t headEnd_;
   std::uint64_t length_;
+  Container chunks_;
   const ReadMore& more_;
   std::vector<unsigned char> block_;  // allocated at the first read past the head
   std::uint64_t blockAt_ = 0;

@@ -62,11 +62,8 @@ bool Between(std::span<const unsigned char> bytes, const Id& a, const Id& b);
 // Whether the first four bytes are printable ASCII, as every chunk id is.
 bool Printable(std::span<const unsigned char> id);
 
-// Whether the first four bytes are the id of a chunk that writers put after
-// the audio: metadata, cue points, loudness and peak data, padding.
-bool KnownAfterAudio(std::span<const unsigned char> id);
-
-// Chunks that writers put after the audio.
+// Chunks that writers put after the audio: metadata, cue points, loudness
+// and peak data, padding. In RIFF:
 inline constexpr std::array kAfterAudioIds = {
     MakeId("LIST"), MakeId("id3 "), MakeId("ID3 "), MakeId("cue "), MakeId("smpl"), MakeId("inst"),
     MakeId("acid"), MakeId("bext"), MakeId("iXML"), MakeId("axml"), MakeId("cart"), MakeId("umid"),
@@ -74,14 +71,30 @@ inline constexpr std::array kAfterAudioIds = {
     MakeId("note"), MakeId("ltxt"), MakeId("JUNK"), MakeId("junk"), MakeId("PAD "), MakeId("levl"),
     MakeId("chna"), MakeId("dbmd"), MakeId("bxml"), MakeId("sxml"), MakeId("FLLR"), MakeId("Fake"),
     MakeId("ResU"), MakeId("minf"), MakeId("elm1"), MakeId("regn"), MakeId("SyLp"), MakeId("r64m")};
+// In AIFF and AIFF-C:
+inline constexpr std::array kAiffAfterAudioIds = {
+    MakeId("ID3 "), MakeId("MARK"), MakeId("INST"), MakeId("COMT"), MakeId("APPL"),
+    MakeId("NAME"), MakeId("AUTH"), MakeId("(c) "), MakeId("ANNO"), MakeId("CHAN")};
+// In Wave64, by the names of their GUIDs (marker and summarylist as "mark"
+// and "summ"):
+inline constexpr std::array kW64AfterAudioIds = {MakeId("list"), MakeId("junk"), MakeId("levl"),
+                                                 MakeId("bext"), MakeId("mark"), MakeId("summ"),
+                                                 MakeId("fact")};
 
-// The offsets in `bytes` at which such an id starts with a whole chunk
-// header after it, ascending. One pass over the bytes eight at a time: only
-// where four printable bytes start (as every id is) are they looked up.
-std::vector<std::uint64_t> AfterAudioIdsIn(std::span<const unsigned char> bytes);
+// Whether the first four bytes are the id of a chunk that writers put after
+// the audio of a RIFF file, or of an AIFF file; and the offsets in `bytes` at
+// which one starts with a whole chunk header after it, ascending.
+bool KnownAfterRiffAudio(std::span<const unsigned char> id);
+std::vector<std::uint64_t> AfterRiffAudioIdsIn(std::span<const unsigned char> bytes);
+std::vector<std::uint64_t> AfterAiffAudioIdsIn(std::span<const unsigned char> bytes);
 
-// Whether 1 to 3 bytes are the start of such an id: a copy cut inside it.
-bool StartsKnownAfterAudio(std::span<const unsigned char> bytes);
+// The start of a Wave64 file: the riff GUID, the form's size, the wave GUID.
+inline constexpr std::array<unsigned char, 16> kW64Form = {
+    'r', 'i', 'f', 'f', 0x2E, 0x91, 0xCF, 0x11, 0xA5, 0xD6, 0x28, 0xDB, 0x04, 0xC1, 0x00, 0x00};
+inline constexpr std::array<unsigned char, 16> kW64WaveGuid = {
+    'w', 'a', 'v', 'e', 0xF3, 0xAC, 0xD3, 0x11, 0x8C, 0xD1, 0x00, 0xC0, 0x4F, 0x8E, 0xDB, 0x8A};
+inline constexpr std::uint64_t kW64Wave = 24;   // the wave GUID
+inline constexpr std::uint64_t kW64First = 40;  // the first chunk
 
 // Whether `bytes` of audio in blocks of `align` bytes (more than one) end in
 // the pad byte after odd-sized audio: an even count that is one more than
@@ -91,12 +104,13 @@ constexpr bool CountsPadByte(std::uint64_t bytes, std::uint64_t align) {
 }
 
 // The form of a header: RIFF, RF64 (or BW64), an id written part-way from
-// RIFF to RF64 (an upgrade cut off), or no WAVE file.
-enum class Form { Riff, Rf64, UpgradeCut, None };
+// RIFF to RF64 (an upgrade cut off), AIFF, AIFF-C, Wave64, or none of them.
+enum class Form { Riff, Rf64, UpgradeCut, Aiff, Aifc, W64, None };
 Form FormOf(std::span<const unsigned char> bytes);
 
-// Whether these bytes start like a WAVE file: "RIFF", "RF64" or "BW64" (or an
-// id cut off part-way from "RIFF" to "RF64"), four bytes, "WAVE".
+// Whether these bytes start like a file the decision knows: "RIFF", "RF64"
+// or "BW64" (or an id cut off part-way from "RIFF" to "RF64"), four bytes,
+// "WAVE"; "FORM", four bytes, "AIFF" or "AIFC"; Wave64's riff and wave GUIDs.
 bool IsWaveHeader(std::span<const unsigned char> bytes);
 
 }  // namespace zavevuv

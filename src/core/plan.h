@@ -34,9 +34,10 @@ enum class Insert {
            // block goes there before the fields (Fixed)
 };
 
-// What the first bytes are: not read, no WAVE file, RIFF, or RF64 or BW64
-// (an id cut off on its way from RIFF to RF64 included).
-enum class HeaderKind { Unknown, NotWave, Riff, Rf64 };
+// What the first bytes are: not read, no file we know, RIFF, RF64 or BW64
+// (an id cut off on its way from RIFF to RF64 included), Wave64, AIFF or
+// AIFF-C.
+enum class HeaderKind { Unknown, NotWave, Riff, Rf64, W64, Aiff, Aifc };
 
 // What a look learned of the file, for callers that report it.
 struct Found {

@@ -13,116 +13,63 @@
 #include "chunks.h"
 #include "codec.h"
 #include "counts.h"
+#include "data_chunk.h"
 
 namespace zavevuv {
 namespace {
 
-// What the look found: the data chunk and how its sizes are kept.
-struct Facts {
-  Form form = Form::None;
-  Layout layout;
-  std::uint64_t h = 0;                      // where "data" starts
-  std::uint64_t firstSample = 0;            // h + 8
-  std::array<unsigned char, 4> dataSize{};  // its 32-bit size as read
-  std::uint64_t toEnd = 0;                  // the bytes from the first sample on
-  bool fits32 = false;                      // the audio and the form fit 32-bit fields
-  bool wide = false;                        // the sizes are kept in ds64
-  bool hasDs64 = false;                     // and ds64 is there already
-  std::optional<std::uint64_t> factCount;   // the fact chunk's sample count, where there is one
-};
-
-std::variant<Outcome, Facts> Examine(FileBytes& file, Form form) {
-  if (form == Form::None) {
-    return Outcome::NoDataChunk;  // not a WAVE file: never written
-  }
-  Facts facts;
-  facts.form = form;
-  facts.layout = Walk(file);
-  const Layout& layout = facts.layout;
-  if (file.Failed()) {
-    return Outcome::ReadFailed;
-  }
-  // An id at 0 cut off on its way to RF64 is ours, and only where ds64 has room.
-  if (!layout.dataChunk || layout.cutBefore || (form == Form::UpgradeCut && !layout.roomFor64)) {
-    return Outcome::NoDataChunk;
-  }
-  facts.h = *layout.dataChunk;
-  facts.firstSample = facts.h + 8;
-  const std::uint64_t length = file.Length();
-  if (facts.firstSample > length) {
-    return Outcome::Truncated;
-  }
-  std::array<unsigned char, 4> fact{};
-  if (!file.Read(facts.h + 4, facts.dataSize) ||
-      (layout.factAt && !file.Read(*layout.factAt, fact))) {
-    return Outcome::ReadFailed;
-  }
-  if (layout.factAt) {
-    facts.factCount = static_cast<std::uint64_t>(Assem4(fact));
-  }
-  facts.toEnd = length - facts.firstSample;
-  facts.fits32 = facts.toEnd <= kMax32 && length - 8 <= kMax32;
-  // RF64 and BW64 keep their sizes in ds64. A RIFF file that no 32-bit field
-  // can describe becomes RF64 where its writer reserved the room, and so does
-  // one whose upgrade was cut off part-way.
-  facts.wide = layout.roomFor64 && (form != Form::Riff || !facts.fits32);
-  facts.hasDs64 = facts.wide && layout.first == kDs64;
-  return facts;
-}
-
-// The stated audio: from ds64 where it is, else the 32-bit field. A ds64
-// data size of 0 is one not written yet, as writers reserve it; and an
-// upgrade cut off before ds64's data size was written leaves the true size
-// in the 32-bit field still, so that is tried too.
-std::vector<std::uint64_t> StatedSizes(const FileBytes& file, const Facts& facts) {
-  const auto size32 = static_cast<std::uint64_t>(Assem4(facts.dataSize));
-  std::vector<std::uint64_t> stated;
-  if (facts.hasDs64 && Assem8(file.Head<8>(kDs64DataSize)) != 0) {
-    stated.push_back(Assem8(file.Head<8>(kDs64DataSize)));
-  }
-  if (!facts.hasDs64 || (size32 != kMax32 && (stated.empty() || size32 != stated.front()))) {
-    stated.push_back(size32);
-  }
-  return stated;
-}
-
-// The RIFF size is the form's end less 8; the pad byte a form lacks at its
-// end may be counted, and so may tags appended after it. A copy cut inside
-// its trailing chunks keeps any size that covers the audio; beside a chain
-// longer than is followed, the form's end is not known and any size stands.
-// Where what follows the form is no whole chunk, the form ends before it.
+// The RIFF size is the form's end less 8 (in Wave64 the form's end); the
+// padding a form lacks at its end may be counted, and so may tags appended
+// after it. A copy cut inside its trailing chunks keeps any size that
+// covers the audio; beside a chain longer than is followed, the form's end
+// is not known and any size stands. Where what follows the form is no whole
+// chunk, the form ends before it.
 struct RiffSize {
   const Facts& facts;
   const Audio& audio;
   std::uint64_t length;
+  const Container& chunks;
 
   [[nodiscard]] bool Exact() const { return audio.ending.exact; }
   [[nodiscard]] bool Cut() const { return audio.ending.tail == Tail::Cut && !Exact(); }
   [[nodiscard]] bool Long() const { return audio.ending.tail == Tail::Long; }
   [[nodiscard]] std::uint64_t Want() const {
-    return Cut() || Long() ? length - 8 : audio.ending.formEnd - 8;
+    return (Cut() || Long() ? length : audio.ending.formEnd) - chunks.formBias;
   }
   [[nodiscard]] bool Ok(std::uint64_t value) const {
     const Ending& ending = audio.ending;
+    const std::uint64_t bias = chunks.formBias;
     if (Long()) {
       return true;
     }
     if (Cut()) {
-      return value >= facts.firstSample + audio.data - 8;
+      return value >= facts.firstSample + audio.data - bias;
     }
-    return value == ending.formEnd - 8 || (ending.unpadded && value == ending.formEnd - 7) ||
-           (!Exact() && ending.formEnd < length && value == length - 8);
+    return value == ending.formEnd - bias ||
+           (ending.unpadded && value == ending.formEnd + chunks.Pad(ending.formEnd) - bias) ||
+           (!Exact() && ending.formEnd < length && value == length - bias);
   }
 };
 
-// A RIFF file (or RF64 without ds64) whose sizes fit 32 bits.
+// A field of the container's width and byte order at `at`, to hold `value`.
+void Put(Changes& changes, const FileBytes& file, std::uint64_t at,
+         std::span<const unsigned char> now, std::uint64_t value) {
+  const auto want = FieldBytes(file.Chunks(), value, now.size());
+  changes.Want(at, now, std::span(want).first(now.size()));
+}
+
+// A RIFF file (or RF64 without ds64) whose sizes fit 32 bits, an AIFF file,
+// a Wave64 file: the form's size and the data chunk's.
 Plan PlanRiff(const FileBytes& file, const Facts& facts, const Audio& audio, const RiffSize& riff,
               Changes changes) {
-  if (facts.form == Form::Riff &&
-      !riff.Ok(static_cast<std::uint64_t>(Assem4(file.Head<4>(kRiffSize))))) {
-    changes.Want(kRiffSize, file.Head(kRiffSize, 4), Decon4(std::min(riff.Want(), kMax32)));
+  const Container& chunks = file.Chunks();
+  const std::uint64_t at = chunks.formSize;
+  const auto form = file.Head(at, chunks.sizeBytes);
+  if (facts.form != Form::Rf64 && facts.form != Form::UpgradeCut && !riff.Ok(Field(chunks, form))) {
+    Put(changes, file, at, form,
+        chunks.box == Box::W64 ? riff.Want() : std::min(riff.Want(), kMax32));
   }
-  changes.Want(facts.h + 4, facts.dataSize, Decon4(audio.data));
+  Put(changes, file, facts.sizeAt, facts.SizeField(chunks), audio.data + facts.overhead);
   return std::move(changes).Done();
 }
 
@@ -135,10 +82,10 @@ Plan PlanPastRiff(const FileBytes& file, const Facts& facts, const Audio& audio,
   if (facts.form != Form::Riff) {
     return Only(Outcome::TooLarge);  // RF64 or BW64 without ds64 at 12
   }
-  const auto size32 = static_cast<std::uint64_t>(Assem4(facts.dataSize));
+  const auto size32 = static_cast<std::uint64_t>(Assem4(std::span(facts.dataSize).first<4>()));
   const bool saysToEnd = Assem4(file.Head<4>(kRiffSize)) == kMax32 && size32 == kMax32;
   changes.Want(kRiffSize, file.Head(kRiffSize, 4), Decon4(kMax32));
-  changes.Want(facts.h + 4, facts.dataSize, Decon4(std::min(audio.data, kMax32)));
+  changes.Want(facts.sizeAt, facts.SizeField(kRiffChunks), Decon4(std::min(audio.data, kMax32)));
   Plan plan = std::move(changes).Done();
   plan.outcome = plan.writes.empty() ? Outcome::TooLarge : Outcome::ToEnd;
   plan.insert = Insert::Make;
@@ -165,15 +112,16 @@ Plan PlanWide(const FileBytes& file, const Facts& facts, const Audio& audio, con
   if (!facts.hasDs64 || kDs64Body + kDs64Entry * entries > facts.layout.firstSize) {
     changes.Want(kDs64Table, file.Head(kDs64Table, 4), Decon4(std::uint64_t{0}));
   }
-  changes.Size(facts.h + 4, facts.dataSize, {kMax32, audio.data});
+  changes.Size(facts.sizeAt, facts.SizeField(kRiffChunks), {kMax32, audio.data});
   Plan plan = std::move(changes).Done();
   plan.mayHaveIntent = facts.form == Form::Rf64 && !facts.fits32;  // an intent outlived its insert
   return plan;
 }
 
-// The sample count of fact and, in RF64, of ds64: kept true and the same,
-// and exact in a file that is or becomes RF64. What they hold, where the
-// format tells.
+// The sample count of fact (AIFF's in COMM) and, in RF64, of ds64: kept true
+// and the same, and exact in a file that is or becomes RF64 and in AIFF,
+// whose readers take the length from it. What they hold, where the format
+// tells.
 std::optional<std::uint64_t> KeepCountsTrue(FileBytes& file, const Facts& facts, std::uint64_t data,
                                             bool exact, Changes& changes) {
   const std::optional<CountRule> rule = CountRuleFor(facts.layout, data);
@@ -195,20 +143,25 @@ std::optional<std::uint64_t> KeepCountsTrue(FileBytes& file, const Facts& facts,
     count = ChooseCount(*rule, exact, {factCount});
   }
   if (factCount) {
-    changes.Want(*facts.layout.factAt, Decon4(*factCount), Decon4(FactFor(count)));
+    const auto now = FieldBytes(file.Chunks(), *factCount, 4);
+    Put(changes, file, *facts.layout.factAt, std::span(now).first(4), FactFor(count));
   }
   return count;
 }
 
 // The plan for a file that may start like a WAVE file.
 Plan SizesOf(std::span<const unsigned char> head, std::uint64_t length, const ReadMore& more) {
-  FileBytes file(head, length, more);
-  auto examined = Examine(file, FormOf(head));
+  const Form form = FormOf(head);
+  FileBytes file(head, length, more, ChunksOf(form));
+  const Container& chunks = file.Chunks();
+  auto examined = Examine(file, form);
   if (const Outcome* outcome = std::get_if<Outcome>(&examined)) {
     return Only(*outcome);
   }
   const Facts& facts = std::get<Facts>(examined);
-  const auto size32 = static_cast<std::uint64_t>(Assem4(facts.dataSize));
+  const auto size32 = chunks.box == Box::Riff
+                          ? static_cast<std::uint64_t>(Assem4(std::span(facts.dataSize).first<4>()))
+                          : kMax32;  // no 32-bit size wraps there
   const std::vector<std::uint64_t> stated = StatedSizes(file, facts);
   const std::uint64_t samples = facts.hasDs64 ? Assem8(file.Head<8>(kDs64Samples)) : 0;
   Stated header;
@@ -223,12 +176,13 @@ Plan SizesOf(std::span<const unsigned char> head, std::uint64_t length, const Re
   if (!audio) {
     return Only(Outcome::ReadFailed);
   }
-  const RiffSize riff{facts, *audio, length};
+  const RiffSize riff{facts, *audio, length, chunks};
   const std::uint64_t data = audio->data;
-  const bool pastRiff = !facts.wide && (data > kMax32 || riff.Want() > kMax32);
+  const bool pastRiff = chunks.box != Box::W64 && !facts.wide &&
+                        (data > kMax32 - facts.overhead || riff.Want() > kMax32);
   Changes changes;
-  const std::optional<std::uint64_t> count =
-      KeepCountsTrue(file, facts, data, facts.wide || pastRiff, changes);
+  const bool exact = facts.wide || pastRiff || chunks.box == Box::Aiff;
+  const std::optional<std::uint64_t> count = KeepCountsTrue(file, facts, data, exact, changes);
   if (file.Failed()) {
     return Only(Outcome::ReadFailed);
   }
@@ -250,10 +204,27 @@ Plan SizesOf(std::span<const unsigned char> head, std::uint64_t length, const Re
 
 Plan PlanSizes(std::span<const unsigned char> head, std::uint64_t length, const ReadMore& more) {
   Plan plan = SizesOf(head, length, more);
-  const Form form = FormOf(head);
-  plan.found.kind = form == Form::None   ? HeaderKind::NotWave
-                    : form == Form::Riff ? HeaderKind::Riff
-                                         : HeaderKind::Rf64;
+  switch (FormOf(head)) {
+    case Form::None:
+      plan.found.kind = HeaderKind::NotWave;
+      break;
+    case Form::Riff:
+      plan.found.kind = HeaderKind::Riff;
+      break;
+    case Form::Rf64:
+    case Form::UpgradeCut:
+      plan.found.kind = HeaderKind::Rf64;
+      break;
+    case Form::Aiff:
+      plan.found.kind = HeaderKind::Aiff;
+      break;
+    case Form::Aifc:
+      plan.found.kind = HeaderKind::Aifc;
+      break;
+    case Form::W64:
+      plan.found.kind = HeaderKind::W64;
+      break;
+  }
   return plan;
 }
 

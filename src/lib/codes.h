@@ -64,6 +64,12 @@ constexpr int KindCode(HeaderKind kind) {
       return ZAVEVUV_KIND_RIFF;
     case HeaderKind::Rf64:
       return ZAVEVUV_KIND_RF64;
+    case HeaderKind::W64:
+      return ZAVEVUV_KIND_W64;
+    case HeaderKind::Aiff:
+      return ZAVEVUV_KIND_AIFF;
+    case HeaderKind::Aifc:
+      return ZAVEVUV_KIND_AIFC;
     case HeaderKind::Unknown:
       break;
   }

@@ -74,6 +74,9 @@ void MakeFixture(const TempDir& dir) {
   std::filesystem::permissions(dir / "rw.wav", std::filesystem::perms::all);
   WriteFile(dir / "w/three.wav", wavgen::Build({}));
   WriteFile(dir / "cut.wav", "RIFF" + wavgen::Le32(0) + "WAVEdata\x01");
+  WriteFile(dir / "take.aiff", wavgen::BuildAiff({.size = 0, .frames = 0, .stored = 0}));
+  WriteFile(dir / "take.w64", wavgen::BuildW64({.size = 0, .stored = 24}));
+  WriteFile(dir / "comm.aif", wavgen::BuildAiff({}).substr(0, 38));  // no SSND
   WriteFile(dir / "list.txt", "one.wav\n\n\ntwo.wav\nthree.wav");
   WriteFile(dir / "crlf.txt", "one.wav\r\n\r\n two.wav\r");
   WriteFile(dir / "many.txt", Times(600, "w/three.wav\n"));
@@ -158,6 +161,9 @@ TEST(CommandLine, RunsAsUsersRunIt) {
       {{"ro.wav"}, Lost("ro.wav"), 0, "", kAsNobody},
       {{"rogood.wav"}, Good("rogood.wav"), 0, "", kAsNobody},  // needs no write
       {{"rw.wav"}, Fixed("rw.wav"), 0, "", kAsNobody},
+      {{"take.aiff"}, Fixed("take.aiff")},
+      {{"take.w64"}, Good("take.w64"), 0, "", "\"$BIN\" take.w64 >/dev/null; "},
+      {{"comm.aif"}, "Cannot find data block in wave file!\n"},
       {{"bad.wav"}, "Unable to write data to header in bad.wav.\n", 0, "", kNoWrites},
       {{"bad.wav"}, "Unable to write data to header in bad.wav.\n", 0, "", kLostSync},
       {{"bad.wav"}, Fixed("bad.wav"), 0, "", kLostSync + "\"$BIN\"" + quiet},  // the write was lost

@@ -413,6 +413,8 @@ std::vector<Row> Containers() {
       {"AIFF-C ima4, sizes 0", BuildAiff({.form = "AIFC", .size = 0, .type = "ima4", .frames = 0,
        .samples = Tone(34 * 13), .stored = 0}), Fixed,
        {{4, Be32(64 + 442)}, {34, Be32(13)}, {60, Be32(450)}}},
+      {"AIFF-C ima4 stereo, libsndfile's half count", BuildAiff({.form = "AIFC", .type = "ima4",
+       .channels = 2, .frames = 6, .samples = Tone(68 * 13)}), Correct},
       {"AIFF-C, unknown compression: left alone", BuildAiff({.form = "AIFC", .type = "QDM2",
        .stored = 0}), NoDataChunk},
       {.name = "AIFF past 4 GiB: too large", .in = BuildAiff({.size = 0, .frames = 0,

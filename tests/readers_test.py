@@ -3,11 +3,13 @@
 """Readers and taggers nobody here wrote, on what the tool repaired or left alone.
     readers_test.py BINARY sndfile   libsndfile and ffprobe on sparse 5 GiB files: RF64, JUNK
                                      reserved, and RIFF made RF64 by an inserted block (cut off too)
-    readers_test.py BINARY taggers   files tagged by id3 and mutagen are left alone; the fact count
-                                     of a crashed IMA ADPCM file reads the same in ffprobe and libsndfile
+    readers_test.py BINARY taggers   files tagged by id3 and mutagen are left alone (an AIFF too); the
+                                     fact count of a crashed IMA ADPCM file reads the same in ffprobe
+                                     and libsndfile
     readers_test.py BINARY writers   valid ADPCM and GSM files of sox, ffmpeg and libsndfile are left
                                      alone; GStreamer and sox piped files and a copy cut inside its tag
-                                     read every frame
+                                     read every frame; AIFF, AIFF-C and Wave64 of each writer left
+                                     alone, restored byte for byte, and read whole after a kill
     readers_test.py BINARY processes FAULTS   other processes during a repair: the file emptied
                                      before the write, second runs, two instances, a power cut after
                                      the insert or inside its shift, an intent that cannot be read,
@@ -25,7 +27,7 @@ tool, reader = sys.argv[1], sys.argv[2]
 SYSTEM = "/usr/bin/python3"  # Debian's python3-mutagen and python3-scipy are for the system's interpreter
 needs = {"sndfile": ["sndfile-info", "ffprobe", "fallocate"],
          "taggers": ["id3", "ffmpeg", "ffprobe", "sndfile-info"],
-         "writers": ["sox", "ffmpeg", "ffprobe", "sndfile-info", "sndfile-convert", "gst-launch-1.0", "id3"],
+         "writers": ["sox", "soxi", "ffmpeg", "ffprobe", "sndfile-info", "sndfile-convert", "gst-launch-1.0", "id3"],
          "processes": ["sndfile-info", "ffprobe", "fallocate", "inotifywait"],
          "powercut": ["sndfile-info", "ffprobe", "inotifywait", "xfs_io", "mkfs.xfs", "mkfs.ext4"]}[reader]
 missing = [t for t in needs if not shutil.which(t)]
@@ -89,6 +91,24 @@ def check(name, path, message, ok):
     ok = ok() and said == message.format(path)
     print(f"{'ok' if ok else 'FAIL'}: {name}")
     results.append(ok)
+
+
+def zeroed(p):  # every size field and AIFF's frame count 0, as a writer killed early leaves them
+    data = bytearray(open(p, "rb").read())
+    if data[:4] == b"FORM":
+        at = 12
+        while at + 8 <= len(data):
+            cid, size = data[at:at + 4], struct.unpack(">I", data[at + 4:at + 8])[0]
+            if cid in (b"COMM", b"SSND"):  # COMM: the frame count; SSND: its size
+                field = at + 10 if cid == b"COMM" else at + 4
+                data[field:field + 4] = bytes(4)
+            at += 8 + size + (size & 1)
+        data[4:8] = bytes(4)
+    else:
+        data[16:24] = bytes(8)
+        h = data.index(b"data\xf3\xac\xd3\x11")
+        data[h + 16:h + 24] = struct.pack("<Q", 24)
+    open(p, "wb").write(data)
 
 
 with tempfile.TemporaryDirectory() as tmp:
@@ -448,6 +468,78 @@ with tempfile.TemporaryDirectory() as tmp:
         check("ffmpeg RF64 with levl: the count stands", path, FIXED,
               lambda: open(path, "rb").read()[36:44] == before[36:44] and counts(path, False) == [101430] * 2
               and "does not match" not in run("sndfile-info", path))
+        # AIFF, AIFF-C and Wave64 of each writer: valid files left alone, their
+        # size fields (and AIFF's frame count) zeroed and restored byte for byte.
+        soxi = lambda p: int(run("soxi", "-s", p).strip() or 0)
+        src8k = os.path.join(tmp, "src8k.wav")
+        run("sox", "-n", "-r", "8000", "-c", "2", "-b", "16", src8k, "synth", "0.5", "sine", "440")
+        mono8k = os.path.join(tmp, "mono8k.wav")
+        run("sox", "-n", "-r", "8000", "-c", "1", "-b", "16", mono8k, "synth", "0.4999", "sine", "440")
+        sx = lambda *enc: lambda p: run("sox", "-n", "-r", "8000", "-c", "2", *enc, p, "synth", "0.5", "sine", "440")
+        ff = lambda *opt: lambda p: run(*sine, "-ac", "2", *opt, p)
+        sf = lambda enc, src=src8k: lambda p: run("sndfile-convert", f"-{enc}", src, p)
+        pcm = {"sox 16-bit .aiff": sx("-b", "16"), "sox 24-bit .aiff": sx("-b", "24"),
+               "sox float .aifc": sx("-e", "floating-point", "-b", "32"), "sox 16-bit .w64": sx("-b", "16"),
+               "sox float .w64": sx("-e", "floating-point", "-b", "32"), "ffmpeg .aiff": ff(),
+               "ffmpeg 24-bit .aiff": ff("-c:a", "pcm_s24be"), "ffmpeg float .aiff": ff("-c:a", "pcm_f32be"),
+               "ffmpeg u-law .aiff": ff("-c:a", "pcm_mulaw"), "ffmpeg .aiff, ID3 after SSND":
+               ff("-write_id3v2", "1", "-metadata", "title=Big data song"), "ffmpeg .w64": ff(),
+               "ffmpeg float .w64": ff("-c:a", "pcm_f32le"), "libsndfile 16-bit .aiff": sf("pcm16"),
+               "libsndfile 24-bit .aiff": sf("pcm24"), "libsndfile float .aiff": sf("float32"),
+               "libsndfile u-law .aifc": sf("ulaw"), "libsndfile 16-bit .w64": sf("pcm16"),
+               "libsndfile float .w64": sf("float32"), "libsndfile u-law .w64": sf("ulaw")}
+        packed = {"ffmpeg ima4 .aiff": ff("-c:a", "adpcm_ima_qt"), "libsndfile IMA .aifc": sf("ima-adpcm"),
+                  "libsndfile IMA .w64": sf("ima-adpcm", mono8k), "libsndfile MS ADPCM .w64": sf("ms-adpcm", mono8k),
+                  "libsndfile GSM .w64": sf("gsm610", mono8k)}
+
+        for name, make in {**pcm, **packed}.items():
+            ext = name.split()[-1] if name.split()[-1].startswith(".") else ".aiff"
+            p = os.path.join(tmp, "take" + ext)
+            if os.path.exists(p):
+                os.remove(p)
+            make(p)
+            before = open(p, "rb").read()
+            check(f"valid, {name}: left alone", p, GOOD, lambda: open(p, "rb").read() == before)
+            if name in pcm:
+                zeroed(p)
+                check(f"{name}, sizes 0: restored byte for byte", p, FIXED, lambda: open(p, "rb").read() == before)
+
+        # Writers killed mid-take: every whole frame read by libsndfile, soxi and ffprobe.
+        big, fifo = os.path.join(tmp, "big.wav"), os.path.join(tmp, "fifo")
+        run("sox", "-n", "-r", "44100", "-c", "2", "-b", "16", big, "synth", "30", "sine", "440")
+        os.mkfifo(fifo)  # libsndfile converts what it is fed, 4 MiB of it, and is killed
+        sox = ["sox", "-n", "-r", "44100", "-c", "2", "-b", "16"]
+        live = ["ffmpeg", "-nostdin", "-v", "quiet", "-re", "-f", "lavfi", "-i", "sine=d=600", "-ac", "2"]
+        writers = {"sox .aiff": (sox, ["synth", "600", "sine", "440"], 0.3),
+                   "sox .aifc": (sox, ["synth", "600", "sine", "440"], 0.3),
+                   "sox .w64": (sox, ["synth", "600", "sine", "440"], 0.3),
+                   "ffmpeg .aiff": (live, [], 3), "ffmpeg .w64": (live, [], 3),
+                   "libsndfile .aiff": (["sndfile-convert", fifo], [], None),
+                   "libsndfile .w64": (["sndfile-convert", fifo], [], None)}
+        for name, (cmd, rest, delay) in writers.items():
+            p = os.path.join(tmp, "killed" + name.split()[-1])
+            if os.path.exists(p):
+                os.remove(p)
+            writer = subprocess.Popen(cmd + [p] + rest, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            if delay is None:
+                with open(fifo, "wb") as f:
+                    f.write(open(big, "rb").read(4 << 20))
+                    f.flush()
+                    time.sleep(0.5)
+                    writer.kill()
+            time.sleep(delay or 0)
+            if writer.poll() is not None and writer.returncode >= 0:
+                print(f"not checked: {name} killed mid-take, as it finished first")
+                continue
+            writer.kill()
+            writer.wait()
+            aiff = ".ai" in name
+            start = open(p, "rb").read(1 << 16).find(b"SSND" if aiff else b"data\xf3") + (16 if aiff else 24)
+            was, whole = counts(p, False) + [soxi(p)], (os.path.getsize(p) - start) // 4
+            said = subprocess.run([tool, p], capture_output=True, text=True).stdout
+            now = counts(p, False) + [soxi(p)]
+            print(f"{name} killed: libsndfile, ffprobe and soxi read {was} frames before, {now} after, of {whole}")
+            record(f"{name} killed mid-take: every whole frame read", said == FIXED.format(p) and now == [whole] * 3)
     else:
         def patch(p, **fields):  # offset: 32-bit value, as a crashed writer leaves them
             with open(p, "r+b") as f:
@@ -469,6 +561,15 @@ with tempfile.TemporaryDirectory() as tmp:
             patch(path, riff=(4, 8), data=(h + 4, 0))  # as libsndfile leaves a crashed recording
             check(f"crashed, tagged by {name}: audio ends at the tag", path, FIXED,
                   lambda: counts(path) == [44100] * 3 and open(path, "rb").read() == before)
+        aiff = os.path.join(tmp, "t.aiff")  # mutagen's ID3 chunk after SSND
+        run(*sine, aiff)
+        run(SYSTEM, "-c", "import sys; from mutagen.aiff import AIFF; from mutagen.id3 import TIT2; a = AIFF(sys.argv[1]);"
+            "a.add_tags(); a.tags.add(TIT2(encoding=3, text='Big data song')); a.save()", aiff)
+        before = open(aiff, "rb").read()
+        check("valid AIFF, tagged by mutagen: left alone", aiff, GOOD, lambda: open(aiff, "rb").read() == before)
+        zeroed(aiff)
+        check("AIFF tagged by mutagen, sizes 0: restored byte for byte", aiff, FIXED,
+              lambda: open(aiff, "rb").read() == before and counts(aiff) == [44100] * 2)
         run(*sine[:-1], "sine=d=3:sample_rate=48000", "-ac", "2", "-c:a", "adpcm_ima_wav", path)
         before = open(path, "rb").read()
         fact, h = before.index(b"fact"), before.index(b"data")

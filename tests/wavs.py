@@ -14,3 +14,24 @@ def wav(form, riff, first, ch, width, before, stored, audio_bytes, rate=8000):
     riff = len(body) + 4 + audio_bytes if riff is None else riff
     stored = audio_bytes if stored is None else stored
     return form + struct.pack("<I", riff) + body + struct.pack("<I", stored)
+
+
+def aiff(size, frames, stored, audio_bytes, ch=2):
+    """An AIFF header up to its first sample: 16-bit at 44,100 Hz; None: the true value."""
+    count = audio_bytes // (2 * ch) if frames is None else frames
+    comm = struct.pack(">hIh", ch, count, 16) + b"\x40\x0e\xac\x44" + bytes(6)
+    body = (b"AIFFCOMM" + struct.pack(">I", len(comm)) + comm + b"SSND"
+            + struct.pack(">I", 8 + audio_bytes if stored is None else stored) + bytes(8))
+    return b"FORM" + struct.pack(">I", len(body) + audio_bytes if size is None else size) + body
+
+
+W64_TAIL = b"\xf3\xac\xd3\x11\x8c\xd1\x00\xc0\x4f\x8e\xdb\x8a"
+
+
+def w64(size, stored, audio_bytes, ch=2):
+    """A Wave64 header up to its first sample: 16-bit at 44,100 Hz; None: the true value."""
+    fmt = struct.pack("<HHIIHH", 1, ch, 44100, 44100 * ch * 2, ch * 2, 16)
+    body = (b"wave" + W64_TAIL + b"fmt " + W64_TAIL + struct.pack("<Q", 24 + len(fmt)) + fmt + b"data" + W64_TAIL
+            + struct.pack("<Q", 24 + audio_bytes if stored is None else stored))
+    riff = b"riff\x2e\x91\xcf\x11\xa5\xd6\x28\xdb\x04\xc1\x00\x00"
+    return riff + struct.pack("<Q", 24 + len(body) + audio_bytes if size is None else size) + body

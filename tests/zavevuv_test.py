@@ -6,7 +6,7 @@
                                              FAULTS) progress on a terminal and SIGINT"""
 import ctypes, json, os, pty, re, signal, struct, subprocess, sys, tempfile, time
 
-from wavs import wav
+from wavs import aiff, w64, wav
 
 SANITIZED = os.environ.get("ZAVEVUV_SANITIZED") == "1"  # a sanitized library loads in no plain Python
 if not SANITIZED:
@@ -23,6 +23,7 @@ def take(frames, stated=None, riff=None):  # 16-bit stereo at 44,100 Hz; a crash
 
 
 GOOD, CRASHED, CUT = take(100), take(44100, 0, 36), take(0)[:42]
+AIFF, W64 = aiff(0, 0, 0, 176400) + bytes(176400), w64(0, 24, 176400) + bytes(176400)  # as ffmpeg, sox leave them
 FIX1 = ": fixed: data size 0 -> 176,400 bytes (1.00 s)\n"
 LIST = {"card/take1.wav": CRASHED, "card/take2.wav": GOOD, "card/sub/take3.wav": take(22050, 4),
         "card/notes.wav": b"not audio\n", "card/link.wav": "take2.wav", "card/a.txt": b""}
@@ -69,6 +70,13 @@ TABLE = [
          "card/take1.wav" + FIX1, "", 0),
         (["-r", "card/sub", "card/link.wav"], None, "card/sub/take3.wav: correct\ncard/link.wav: correct\n",
          summary(2, 2, 0, 0, 0, 0), 0)]),
+    ({"s/a.aiff": AIFF, "s/b.w64": W64, "s/c.aif": aiff(None, None, None, 400) + bytes(400),
+      "s/d.aiff": aiff(0, 0, 0, 1 << 20)[:40]}, [
+        (["-rn", "s"], None, "s/a.aiff: would fix: AIFF data size 0 -> 176,400 bytes (1.00 s)\n"
+         "s/b.w64: would fix: Wave64 data size 0 -> 176,400 bytes (1.00 s)\ns/c.aif: correct\n"
+         "s/d.aiff: no data chunk\n", summary(4, 1, 2, 1, 0, 0, check=True), 1),
+        (["-rq", "s"], None, "s/a.aiff: fixed: AIFF data size 0 -> 176,400 bytes (1.00 s)\n"
+         "s/b.w64: fixed: Wave64 data size 0 -> 176,400 bytes (1.00 s)\ns/d.aiff: no data chunk\n", "", 1)]),
     ({"a.wav": GOOD, "a\nb.wav": CRASHED, "fifo": None, "e\x1b[2J\u009b\udc9b\\.wav": GOOD}, [
         (["-n", "e\x1b[2J\u009b\udc9b\\.wav"], None, "e\\033[2J\\302\\233\\233\\\\.wav: correct\n", "", 0),
         (["--files0-from=-"], b"a.wav\0a\nb.wav", "a.wav: correct\na\\nb.wav" + FIX1, summary(2, 1, 1, 0, 0, 0), 0),
@@ -223,19 +231,21 @@ def table():
         return print("--json against the library: not run, a sanitized build cannot be loaded")
     with tempfile.TemporaryDirectory() as d:  # --json against the library, and a check that never writes
         os.chdir(d)
-        make({**LIST, "caf\udce9.wav": CRASHED, "big.wav": take(100, riff=200)})
+        make({**LIST, "caf\udce9.wav": CRASHED, "big.wav": take(100, riff=200), "s.aiff": AIFF, "s.w64": W64})
         events = watch("card"), watch(".")
         out, _, status = zv("-n", "--json", "-r", ".")
         expect("--check writes nothing", [written(fd) for fd in events], [set(), set()])
         lines = [json.loads(line) for line in out.splitlines()]
         expect("--json paths", [os.fsencode(o["path"]) for o in lines],
-               [b"./big.wav", b"./caf\xe9.wav", b"./card/sub/take3.wav", b"./card/take1.wav", b"./card/take2.wav"])
+               [b"./big.wav", b"./caf\xe9.wav", b"./card/sub/take3.wav", b"./card/take1.wav", b"./card/take2.wav",
+                b"./s.aiff", b"./s.w64"])
         for o in lines:
             r = zavevuv.check(os.fsencode(o["path"]))
             seconds = None if r.frames is None else round(r.frames / r.sample_rate, 6)
             expect("--json " + o["path"], o, {
                 "path": o["path"], "outcome": r.outcome.name.lower().replace("_", "-"), "check": True,
-                "kind": {1: "not-wave", 2: "riff", 3: "rf64"}[r.kind.value], "error": None, "write_error": None,
+                "kind": {1: "not-wave", 2: "riff", 3: "rf64", 4: "w64", 5: "aiff", 6: "aifc"}[r.kind.value],
+                "error": None, "write_error": None,
                 "fields": r.fields, "data_chunk": r.data_chunk, "stated_bytes": r.stated_bytes,
                 "audio_bytes": r.audio_bytes, "stated_frames": r.stated_frames, "frames": r.frames,
                 "sample_rate": r.sample_rate, "stated_seconds": round(r.stated_frames / r.sample_rate, 6),
@@ -243,7 +253,7 @@ def table():
         expect("--json status", status, 1)
         _, _, status = zv("-r", ".")
         expect("a repair writes only what it fixes", [written(fd) for fd in events],
-               [{b"take1.wav"}, {b"big.wav", b"caf\xe9.wav"}])
+               [{b"take1.wav"}, {b"big.wav", b"caf\xe9.wav", b"s.aiff", b"s.w64"}])
         out, _, status2 = zv("--json", "missing.wav")
         expect("repaired, then a missing file", (status, json.loads(out)["error"], status2),
                (0, {"errno": "ENOENT", "message": "No such file or directory"}, 2))

@@ -28,16 +28,31 @@ std::string Seconds(std::uint64_t frames, std::uint32_t rate) {
   return " (" + Grouped(whole) + "." + fraction.data() + " s)";
 }
 
+// The container a report names, before "data size": none for RIFF and RF64.
+std::string Container(const zavevuv_report& r) {
+  switch (r.kind) {
+    case ZAVEVUV_KIND_W64:
+      return "Wave64 ";
+    case ZAVEVUV_KIND_AIFF:
+      return "AIFF ";
+    case ZAVEVUV_KIND_AIFC:
+      return "AIFF-C ";
+    default:
+      return "";
+  }
+}
+
 // "data size 0 -> 1,234,560 bytes (6.43 s)", or where the data size was
-// right, the other fields that were not.
+// right, the other fields that were not; "AIFF data size ..." and so on for
+// the other containers.
 std::string Sizes(const zavevuv_report& r) {
   const std::string seconds = Seconds(r.frames, r.sample_rate);
   if (r.stated_bytes != r.audio_bytes) {
-    return "data size " + Grouped(r.stated_bytes) + " -> " + Grouped(r.audio_bytes) + " bytes" +
-           seconds;
+    return Container(r) + "data size " + Grouped(r.stated_bytes) + " -> " +
+           Grouped(r.audio_bytes) + " bytes" + seconds;
   }
-  return std::to_string(r.fields) + (r.fields == 1 ? " size field" : " size fields") +
-         "; data size " + Grouped(r.audio_bytes) + " bytes" + seconds;
+  return std::to_string(r.fields) + (r.fields == 1 ? " size field" : " size fields") + "; " +
+         Container(r) + "data size " + Grouped(r.audio_bytes) + " bytes" + seconds;
 }
 
 std::string WouldFix(const zavevuv_report& r) {
@@ -61,7 +76,8 @@ std::string Unfixable(const zavevuv_report& r) {
       return "to the end: " + Sizes(r) + " as \"to the end of the file\"; no room for RF64";
     case ZAVEVUV_TOO_LARGE:
       return "too large: " + Grouped(r.audio_bytes) + " bytes" + Seconds(r.frames, r.sample_rate) +
-             " of audio past 4 GiB; no room for RF64";
+             " of audio past 4 GiB; " +
+             (Container(r).empty() ? "no room for RF64" : Container(r) + "has no 64-bit sizes");
     case ZAVEVUV_TRUNCATED:
       return "truncated: the file ends inside the data chunk's size field";
     default:

@@ -106,6 +106,7 @@ void ReadComm(const FileBytes& file, std::uint64_t body, std::uint64_t size, Lay
   layout.unknownFormat = layout.blockAlign == 0;
   layout.sampleRate = AiffRate(file.Head<10>(body + 8));
   layout.factAt = body + 2;
+  layout.perCount = type == MakeId("ima4") ? 64 : 1;  // its count counts packets
 }
 
 // What a chunk that parsed tells: the room at 12, the format, the count.

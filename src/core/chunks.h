@@ -25,6 +25,7 @@ struct Layout {
   std::uint64_t perBlock = 0;           // ADPCM samples per block
   std::optional<std::uint64_t> factAt;  // the sample count: fact's, or in AIFF COMM's frames
   bool unknownFormat = false;           // an AIFF-C compression whose frames we do not know
+  std::uint64_t perCount = 1;           // sample frames a unit of the count holds (ima4: 64)
 };
 
 // Follows the chunks from the first to the data chunk ("SSND" in AIFF).

@@ -14,12 +14,13 @@ constexpr std::uint64_t kPcm = 1, kAdpcm = 2, kFloat = 3, kAlaw = 6, kMulaw = 7,
 constexpr std::uint64_t kGsmBlock = 65, kGsmSamples = 320;  // GSM 6.10: 320 samples in 65 bytes
 
 // One fewer frame is exact where the data size counts a pad byte; with
-// frames of one byte, any even size may.
-CountRule Frames(std::uint64_t align, std::uint64_t data) {
+// frames of one byte, any even size may. `blocks`: each frame is a packet
+// of samples (AIFF-C's ima4), counted as blocks are.
+CountRule Frames(std::uint64_t align, std::uint64_t data, bool blocks) {
   const std::uint64_t frames = data / align;
   const bool pad = CountsPadByte(data, align) || (align == 1 && data > 0 && data % 2 == 0);
   const std::uint64_t least = pad ? (data - 1) / align : frames;
-  return {.most = frames, .whole = data >= align, .want = frames, .least = least};
+  return {.most = frames, .whole = data >= align, .want = frames, .least = least, .blocks = blocks};
 }
 
 // A block's last samples may be padding, so a count anywhere up to the blocks
@@ -76,7 +77,7 @@ std::uint64_t PerBlock(const Layout& layout) {
 std::optional<CountRule> CountRuleFor(const Layout& layout, std::uint64_t data) {
   switch (KindOf(layout)) {
     case Kind::Frames:
-      return Frames(layout.blockAlign, data);
+      return Frames(layout.blockAlign, data, layout.perCount > 1);
     case Kind::Blocks:
       return Blocks(BlockBytes(layout), PerBlock(layout), data);
     case Kind::None:

@@ -120,7 +120,8 @@ Plan PlanWide(const FileBytes& file, const Facts& facts, const Audio& audio, con
 
 // The sample count of fact (AIFF's in COMM) and, in RF64, of ds64: kept true
 // and the same, and exact in a file that is or becomes RF64 and in AIFF,
-// whose readers take the length from it. What they hold, where the format
+// whose readers take the length from it (ima4's packets as blocks are, where
+// libsndfile stores half the count in stereo). What they hold, where the format
 // tells.
 std::optional<std::uint64_t> KeepCountsTrue(FileBytes& file, const Facts& facts, std::uint64_t data,
                                             bool exact, Changes& changes) {
@@ -181,7 +182,8 @@ Plan SizesOf(std::span<const unsigned char> head, std::uint64_t length, const Re
   const bool pastRiff = chunks.box != Box::W64 && !facts.wide &&
                         (data > kMax32 - facts.overhead || riff.Want() > kMax32);
   Changes changes;
-  const bool exact = facts.wide || pastRiff || chunks.box == Box::Aiff;
+  const bool exact =
+      facts.wide || pastRiff || (chunks.box == Box::Aiff && facts.layout.perCount == 1);
   const std::optional<std::uint64_t> count = KeepCountsTrue(file, facts, data, exact, changes);
   if (file.Failed()) {
     return Only(Outcome::ReadFailed);
@@ -194,8 +196,9 @@ Plan SizesOf(std::span<const unsigned char> head, std::uint64_t length, const Re
   plan.found = Found{.dataChunk = facts.h,
                      .stated = said,
                      .audio = data,
-                     .frames = count,
-                     .statedFrames = saidRule ? std::optional(saidRule->want) : std::nullopt,
+                     .frames = count ? std::optional(*count * facts.layout.perCount) : std::nullopt,
+                     .statedFrames = saidRule ? std::optional(saidRule->want * facts.layout.perCount)
+                                              : std::nullopt,
                      .sampleRate = facts.layout.sampleRate};
   return plan;
 }

@@ -6,8 +6,9 @@
 //   - Only size fields change: the RIFF size at 4, the ds64 fields at 20..47
 //     (after a ds64 or JUNK chunk at 12, the table length included), the four
 //     bytes after a "data" tag and the count of a "fact" chunk; for an upgrade
-//     also the id at 0 (to RF64) and at 12 (to ds64). Bytes between two
-//     fields never change.
+//     also the id at 0 (to RF64) and at 12 (to ds64). In AIFF the FORM size,
+//     the SSND size and COMM's frame count; in Wave64 the riff size and the
+//     eight bytes after the data GUID. Bytes between two fields never change.
 //   - A changed 32-bit size counts no more than the file holds after it, or
 //     is 0xFFFFFFFF.
 //   - Exactly one message line is reported, "Header was fixed successfully"
@@ -24,6 +25,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -72,10 +74,37 @@ bool Has(const std::string& bytes, std::size_t at, const char* id) {
   return bytes.size() >= at + 4 && bytes.compare(at, 4, id) == 0;
 }
 
+const std::string kW64Riff("riff\x2E\x91\xCF\x11\xA5\xD6\x28\xDB\x04\xC1\x00\x00", 16);
+const std::string kW64Data =
+    "data" + std::string("\xF3\xAC\xD3\x11\x8C\xD1\x00\xC0\x4F\x8E\xDB\x8A", 12);
+
+bool IsAiff(const std::string& bytes) {
+  return Has(bytes, 0, "FORM") && (Has(bytes, 8, "AIFF") || Has(bytes, 8, "AIFC"));
+}
+
+bool IsW64(const std::string& bytes) { return bytes.compare(0, 16, kW64Riff) == 0; }
+
+// The same for AIFF and Wave64: their own size fields.
+bool MayChangeOther(const std::string& in, std::size_t i) {
+  if (IsW64(in)) {  // i lies in h + 16 .. h + 24, h a multiple of 8
+    const std::size_t h = (i - 16) / 8 * 8;
+    return (i >= 16 && i < 24) || (i >= 56 && in.compare(h, kW64Data.size(), kW64Data) == 0);
+  }
+  for (std::size_t h = i >= 13 ? i - 13 : 0; h + 4 <= i; ++h) {
+    if ((Has(in, h, "SSND") && i < h + 8) || (Has(in, h, "COMM") && i >= h + 10 && i < h + 14)) {
+      return true;
+    }
+  }
+  return i >= 4 && i < 8;
+}
+
 // Whether the byte at `i` may change from `in` to `out`, judged here
 // independently of the tool.
 bool MayChange(const std::string& in, const std::string& out, std::size_t i) {
   const std::size_t length = in.size();
+  if (IsAiff(in) || IsW64(in)) {
+    return MayChangeOther(in, i);
+  }
   if (i < 4) {
     return Has(out, 0, "RF64");
   }
@@ -105,10 +134,33 @@ bool MayChange(const std::string& in, const std::string& out, std::size_t i) {
   return false;
 }
 
+// A valid AIFF, AIFF-C or Wave64 file, its shape chosen by those bytes.
+std::string OtherWellFormed(const std::function<std::uint8_t(std::size_t)>& at) {
+  const std::uint16_t channels = 1 + at(1) % 2;
+  const std::string after[] = {"", wavgen::BeChunk("ID3 ", "ID3\x04tag"), wavgen::kId3v1};
+  if (at(8) % 4 == 2) {
+    const std::uint16_t bits = at(0) % 2 == 0 ? 16 : 24;
+    return wavgen::BuildW64({.channels = channels,
+                             .bits = bits,
+                             .samples = wavgen::Tone(at(2) % 64 * channels * bits / 8U),
+                             .after = at(5) % 2 != 0 ? wavgen::W64Chunk("levl", "peak") : ""});
+  }
+  const bool ima = at(0) % 3 == 0;
+  const std::size_t frame = ima ? 34U * channels : 2U * channels;
+  return wavgen::BuildAiff({.form = ima || at(0) % 3 == 1 ? "AIFC" : "AIFF",
+                            .type = ima ? "ima4" : "NONE",
+                            .channels = channels,
+                            .samples = wavgen::Tone(at(2) % 64 * frame),
+                            .after = after[at(5) % 3]});
+}
+
 // A valid file as real writers leave one, its shape chosen by the input's
 // first bytes.
 std::string WellFormed(const std::uint8_t* data, std::size_t size) {
   const auto at = [&](std::size_t i) { return i < size ? data[i] : std::uint8_t{0}; };
+  if (at(8) % 4 >= 2) {
+    return OtherWellFormed(at);
+  }
   using wavgen::Chunk;
   using wavgen::Le16;
   using wavgen::Le32;
@@ -193,9 +245,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t i = 0; form && i < 4; ++i) {
     form = in[i] == "RIFF"[i] || in[i] == "RF64"[i];
   }
-  const bool wave = in.size() >= 12 && (form || Has(in, 0, "BW64")) && Has(in, 8, "WAVE");
+  const bool wave = (in.size() >= 12 && (form || Has(in, 0, "BW64")) && Has(in, 8, "WAVE")) ||
+                    IsAiff(in) || IsW64(in);
   const bool changed = out != in;
-  Check(wave || !changed, "wrote a file that is not a WAVE file");
+  Check(wave || !changed, "wrote a file that is not a WAVE, AIFF or Wave64 file");
   for (std::size_t i = 0; i < in.size(); ++i) {
     Check(in[i] == out[i] || MayChange(in, out, i), "changed a byte outside the size fields");
   }

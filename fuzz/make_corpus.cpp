@@ -82,6 +82,17 @@ int main(int argc, char* argv[]) {
                                        .samples = "ab",
                                        .stored = 0})
                                     .substr(4)},
+      {"aiff-crashed",
+       wavgen::BuildAiff({.size = 0, .frames = 0, .samples = wavgen::Tone(64), .stored = 0})},
+      {"aifc-ima4",
+       wavgen::BuildAiff(
+           {.form = "AIFC", .type = "ima4", .samples = wavgen::Tone(68), .stored = 0x7F000008})},
+      {"w64-crashed", wavgen::BuildW64({.size = 0, .samples = wavgen::Tone(64), .stored = 24})},
+      {"w64-levl",
+       wavgen::BuildW64({.size = ~0ULL,
+                         .samples = wavgen::Tone(62),
+                         .stored = 0x7FFFFFFFFFFFFFFF,
+                         .after = std::string(2, '\0') + wavgen::W64Chunk("levl", "p")})},
       {"text", "My notes: the data for the session is in the drive."},
       {"short", "RIFF"},
   };

@@ -92,9 +92,11 @@ Audio FromTheEnd(FileBytes& file, const Stated& header, std::span<const std::uin
                                   : WithoutPad(upTo, header);
   const std::uint64_t padded = audio.data + chunks.Pad(audio.data);
   audio.ending.unpadded = padded > upTo;
-  if (padded < upTo) {
-    audio.ending.formEnd = first + padded;
-    audio.ending.exact = true;
+  if (audio.data < upTo) {  // in Wave64 the rest may lie within the padding
+    if (padded < upTo) {
+      audio.ending.formEnd = first + padded;
+      audio.ending.exact = true;
+    }
     const Ending after = AfterStated(file, first, audio.data, ends);
     if (after.tail != Tail::Other) {
       audio.ending = after;

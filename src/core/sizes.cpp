@@ -193,13 +193,14 @@ Plan SizesOf(std::span<const unsigned char> head, std::uint64_t length, const Re
                            : PlanRiff(file, facts, *audio, riff, std::move(changes));
   const std::uint64_t said = stated.empty() ? 0 : stated.front();  // ds64's 0
   const std::optional<CountRule> saidRule = CountRuleFor(facts.layout, said);
-  plan.found = Found{.dataChunk = facts.h,
-                     .stated = said,
-                     .audio = data,
-                     .frames = count ? std::optional(*count * facts.layout.perCount) : std::nullopt,
-                     .statedFrames = saidRule ? std::optional(saidRule->want * facts.layout.perCount)
-                                              : std::nullopt,
-                     .sampleRate = facts.layout.sampleRate};
+  plan.found =
+      Found{.dataChunk = facts.h,
+            .stated = said,
+            .audio = data,
+            .frames = count ? std::optional(*count * facts.layout.perCount) : std::nullopt,
+            .statedFrames =
+                saidRule ? std::optional(saidRule->want * facts.layout.perCount) : std::nullopt,
+            .sampleRate = facts.layout.sampleRate};
   return plan;
 }
 

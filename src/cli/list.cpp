@@ -18,7 +18,7 @@ namespace {
 constexpr std::size_t kMaxLine = kLongestName;
 constexpr std::size_t kReadBlock = 0x4000;  // bytes asked for per read
 constexpr std::size_t kMaxBytes = 4 << 20;  // read in all: 512 names of 4,095 bytes fit
-constexpr std::size_t kFirstBytes = 12;     // "RIFF", its size, "WAVE"
+constexpr std::size_t kFirstBytes = 40;     // what tells a WAVE, AIFF or Wave64 file
 
 // The list opened for reading, without ever opening anything else.
 Fd Open(const char* path, ListStatus& status) {

@@ -107,12 +107,12 @@ Request Parse(int argc, char** argv, Options& options) {
 void PrintHelp() {
   PrintOut(R"(Usage: zavevuv [OPTION]... FILE...
   or:  zavevuv [OPTION]... --files0-from=F
-Check the size fields of WAVE files (RIFF, RF64, BW64) against the audio they
-hold, and repair the wrong ones in place.
+Check the size fields of WAVE (RIFF, RF64, BW64), AIFF and Wave64 files
+against the audio they hold, and repair the wrong ones in place.
 
   -n, --check          look only: say what a repair would do, write nothing
   -r, --recursive      walk each FILE that is a folder (links are not followed);
-                         files in it that are not WAVE files are skipped
+                         files in it that are none of those are skipped
   -x, --one-file-system  in a walk, enter no folder on another mount
       --files0-from=F  take the files from F, each name ended by a NUL byte;
                          F is - for standard input

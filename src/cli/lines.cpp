@@ -48,8 +48,8 @@ std::string Container(const zavevuv_report& r) {
 std::string Sizes(const zavevuv_report& r) {
   const std::string seconds = Seconds(r.frames, r.sample_rate);
   if (r.stated_bytes != r.audio_bytes) {
-    return Container(r) + "data size " + Grouped(r.stated_bytes) + " -> " +
-           Grouped(r.audio_bytes) + " bytes" + seconds;
+    return Container(r) + "data size " + Grouped(r.stated_bytes) + " -> " + Grouped(r.audio_bytes) +
+           " bytes" + seconds;
   }
   return std::to_string(r.fields) + (r.fields == 1 ? " size field" : " size fields") + "; " +
          Container(r) + "data size " + Grouped(r.audio_bytes) + " bytes" + seconds;

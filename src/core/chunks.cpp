@@ -88,7 +88,8 @@ std::uint64_t AiffFrame(const Id& type, std::uint64_t channels, std::uint64_t bi
 // An AIFF COMM chunk: channels, the frame count, the sample size, the rate,
 // and in AIFF-C the compression type.
 void ReadComm(const FileBytes& file, std::uint64_t body, std::uint64_t size, Layout& layout) {
-  constexpr std::uint64_t kComm = 18, kAifc = 22;  // the bodies of AIFF and AIFF-C
+  constexpr std::uint64_t kComm = 18;  // the body of AIFF's
+  constexpr std::uint64_t kAifc = 22;  // and of AIFF-C's, to its compression type
   if (size < kComm || !file.InHead(body, kComm)) {
     return;
   }

@@ -507,13 +507,13 @@ with tempfile.TemporaryDirectory() as tmp:
         # Writers killed mid-take: every whole frame read by libsndfile, soxi and ffprobe.
         big, fifo = os.path.join(tmp, "big.wav"), os.path.join(tmp, "fifo")
         run("sox", "-n", "-r", "44100", "-c", "2", "-b", "16", big, "synth", "30", "sine", "440")
-        os.mkfifo(fifo)  # libsndfile converts what it is fed, 4 MiB of it, and is killed
+        os.mkfifo(fifo)  # ffmpeg and libsndfile convert what they are fed, 4 MiB of it, and are killed
         sox = ["sox", "-n", "-r", "44100", "-c", "2", "-b", "16"]
-        live = ["ffmpeg", "-nostdin", "-v", "quiet", "-re", "-f", "lavfi", "-i", "sine=d=600", "-ac", "2"]
+        fed = ["ffmpeg", "-nostdin", "-v", "quiet", "-y", "-f", "wav", "-i", fifo]
         writers = {"sox .aiff": (sox, ["synth", "600", "sine", "440"], 0.3),
                    "sox .aifc": (sox, ["synth", "600", "sine", "440"], 0.3),
                    "sox .w64": (sox, ["synth", "600", "sine", "440"], 0.3),
-                   "ffmpeg .aiff": (live, [], 3), "ffmpeg .w64": (live, [], 3),
+                   "ffmpeg .aiff": (fed, [], None), "ffmpeg .w64": (fed, [], None),
                    "libsndfile .aiff": (["sndfile-convert", fifo], [], None),
                    "libsndfile .w64": (["sndfile-convert", fifo], [], None)}
         for name, (cmd, rest, delay) in writers.items():

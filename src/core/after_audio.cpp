@@ -73,10 +73,10 @@ Ending Chain(FileBytes& file, std::uint64_t from, std::span<const std::uint64_t>
     if (!size) {
       return {};
     }
-    const std::uint64_t end = at + n + *size;
-    if (*size > file.Length() || end > file.Length()) {
+    if (*size > left - n) {
       return {known ? Tail::Cut : Tail::Other};  // cut inside the body
     }
+    const std::uint64_t end = at + n + *size;
     const std::uint64_t pad = chunks.Pad(*size);
     if (isEnd(end + pad)) {
       return {Tail::Chunks, end + pad, false};

@@ -64,13 +64,14 @@ std::uint64_t AiffRate(std::span<const unsigned char, 10> bytes) {
 }
 
 // The bytes of one frame of an AIFF-C compression type that we count, 0 for
-// any other: PCM either way round, IEEE float, A-law, mu-law, and IMA ADPCM
-// in packets of 34 bytes (64 frames) a channel, which the frame count counts.
+// any other: PCM either way round ("sowt" little-endian, "twos" as AIFF's),
+// IEEE float, A-law, mu-law, and IMA ADPCM in packets of 34 bytes (64
+// frames) a channel, which the frame count counts.
 std::uint64_t AiffFrame(const Id& type, std::uint64_t channels, std::uint64_t bits) {
   const auto is = [&](std::string_view a, std::string_view b = "") {
     return type == MakeId(a) || (!b.empty() && type == MakeId(b));
   };
-  if (is("NONE") || is("sowt", "twos") || is("raw ", "in24") || is("in32", "23ni")) {
+  if (is("NONE") || is("sowt", "twos")) {
     return channels * ((bits + 7) / 8);
   }
   if (is("fl32", "FL32")) {

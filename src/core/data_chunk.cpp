@@ -57,9 +57,7 @@ std::variant<Outcome, Facts> Examine(FileBytes& file, Form form) {
   }
   const std::uint64_t length = file.Length();
   std::array<unsigned char, 4> fact{};
-  if (!file.Read(facts.sizeAt, facts.SizeField(chunks).size() == 8
-                                   ? std::span(facts.dataSize)
-                                   : std::span(facts.dataSize).first(4)) ||
+  if (!file.Read(facts.sizeAt, std::span(facts.dataSize).first(chunks.sizeBytes)) ||
       (layout.factAt && !file.Read(*layout.factAt, fact))) {
     return Outcome::ReadFailed;
   }

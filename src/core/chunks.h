@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The chunks before the audio: the walk from offset 12 to the data chunk,
+// The chunks before the audio: the walk from the first chunk to the data chunk,
 // and what it learns of the format on the way.
 #pragma once
 

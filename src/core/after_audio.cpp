@@ -17,7 +17,6 @@ constexpr int kMaxChainChunks = 1024;  // chunks followed after the stated audio
 // Chains are looked for from the end within the block the tags already read.
 constexpr std::uint64_t kWindow = kBlockBytes;
 constexpr std::uint64_t kWrap = 0x100000000;  // 2^32: a wrapped size lacks multiples of it
-constexpr std::size_t kMostHeader = 24;       // a chunk's header: 8 bytes, or 24 in Wave64
 
 // A chunk header that the end of the file cuts short at `at`: the form ends
 // before it.

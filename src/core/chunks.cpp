@@ -17,7 +17,6 @@ constexpr std::uint64_t kFmtBody = 16;         // the smallest fmt body
 constexpr std::uint64_t kFmtPerBlock = 18;     // fmt body + 18: ADPCM samples per block, 16 bits
 constexpr std::uint64_t kFmtSubFormat = 24;    // fmt body + 24: an extensible format's format tag
 constexpr int kMaxFarChunks = 64;              // chunk headers read past the head
-constexpr std::size_t kMostHeader = 24;        // a chunk's header: 8 bytes, or 24 in Wave64
 constexpr std::uint64_t kExtensible = 0xFFFE;  // WAVE_FORMAT_EXTENSIBLE: the format follows
 
 std::uint64_t Field2(const FileBytes& file, std::uint64_t at) { return Assem2(file.Head<2>(at)); }

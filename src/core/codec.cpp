@@ -51,4 +51,20 @@ std::array<unsigned char, 8> Decon8(std::uint64_t value) {
   return out;
 }
 
+std::uint64_t AssemN(std::span<const unsigned char> bytes, bool big) {
+  std::uint64_t value = 0;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    value = value << 8U | bytes[big ? i : bytes.size() - 1 - i];
+  }
+  return value;
+}
+
+std::array<unsigned char, 8> DeconN(std::uint64_t value, std::size_t width, bool big) {
+  std::array<unsigned char, 8> bytes{};
+  for (std::size_t i = 0; i < width; ++i) {
+    bytes[big ? width - 1 - i : i] = static_cast<unsigned char>(value >> (8 * i) & 0xFFU);
+  }
+  return bytes;
+}
+
 }  // namespace zavevuv

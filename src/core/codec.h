@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
-// The one family of byte conversions: a RIFF field holds an unsigned count,
-// least significant byte first, whatever the processor's byte order.
+// The one family of byte conversions: a RIFF or Wave64 field holds an
+// unsigned count, least significant byte first, an AIFF field most
+// significant byte first, whatever the processor's byte order.
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -24,5 +26,10 @@ std::uint64_t Assem2(std::span<const unsigned char, 2> twobytes);
 // The bytes Decon4 and Decon8 store, as values to write.
 std::array<unsigned char, 4> Decon4(std::uint64_t value);
 std::array<unsigned char, 8> Decon8(std::uint64_t value);
+
+// A field of 1 to 8 bytes in either byte order (`big`: most significant
+// first); and `value` stored so in the first `width` of 8 bytes.
+std::uint64_t AssemN(std::span<const unsigned char> bytes, bool big);
+std::array<unsigned char, 8> DeconN(std::uint64_t value, std::size_t width, bool big);
 
 }  // namespace zavevuv

@@ -102,25 +102,6 @@ std::optional<std::uint64_t> BodyOf(const Container& chunks,
   return Printable(header) ? std::optional(size) : std::nullopt;
 }
 
-std::uint64_t Field(const Container& chunks, std::span<const unsigned char> bytes) {
-  std::uint64_t value = 0;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    const std::size_t at = chunks.big ? i : bytes.size() - 1 - i;
-    value = value << 8U | bytes[at];
-  }
-  return value;
-}
-
-std::array<unsigned char, 8> FieldBytes(const Container& chunks, std::uint64_t value,
-                                        std::size_t width) {
-  std::array<unsigned char, 8> bytes{};
-  for (std::size_t i = 0; i < width; ++i) {
-    const std::size_t at = chunks.big ? width - 1 - i : i;
-    bytes[at] = static_cast<unsigned char>(value >> (8 * i) & 0xFFU);
-  }
-  return bytes;
-}
-
 bool KnownAfterAudio(const Container& chunks, const Id& id) {
   if (chunks.box == Box::Riff) {
     return KnownAfterRiffAudio(id);

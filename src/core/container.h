@@ -21,11 +21,15 @@
 #include <span>
 #include <vector>
 
+#include "codec.h"
 #include "format.h"
 
 namespace zavevuv {
 
 enum class Box { Riff, Aiff, W64 };
+
+// The longest chunk header: Wave64's GUID and 64-bit size.
+inline constexpr std::size_t kMostHeader = 24;
 
 struct Container {
   Box box = Box::Riff;
@@ -87,10 +91,14 @@ Id IdOf(const Container& chunks, std::span<const unsigned char> bytes);
 std::optional<std::uint64_t> BodyOf(const Container& chunks, std::span<const unsigned char> header);
 
 // A field of `bytes.size()` bytes (2, 4 or 8) in the container's byte order.
-std::uint64_t Field(const Container& chunks, std::span<const unsigned char> bytes);
+inline std::uint64_t Field(const Container& chunks, std::span<const unsigned char> bytes) {
+  return AssemN(bytes, chunks.big);
+}
 // `value` as a field of `width` bytes in that order, in the first `width`.
-std::array<unsigned char, 8> FieldBytes(const Container& chunks, std::uint64_t value,
-                                        std::size_t width);
+inline std::array<unsigned char, 8> FieldBytes(const Container& chunks, std::uint64_t value,
+                                               std::size_t width) {
+  return DeconN(value, width, chunks.big);
+}
 
 // Whether `id` is one that writers put after the audio in this container.
 bool KnownAfterAudio(const Container& chunks, const Id& id);

@@ -56,13 +56,12 @@ std::variant<Outcome, Facts> Examine(FileBytes& file, Form form) {
     return Outcome::NoDataChunk;
   }
   const std::uint64_t length = file.Length();
-  std::array<unsigned char, 4> fact{};
   if (!file.Read(facts.sizeAt, std::span(facts.dataSize).first(chunks.sizeBytes)) ||
-      (layout.factAt && !file.Read(*layout.factAt, fact))) {
+      (layout.factAt && !file.Read(*layout.factAt, facts.fact))) {
     return Outcome::ReadFailed;
   }
   if (layout.factAt) {
-    facts.factCount = Field(chunks, fact);
+    facts.factCount = Field(chunks, facts.fact);
   }
   facts.toEnd = length - facts.firstSample;
   facts.fits32 =

@@ -30,7 +30,8 @@ struct Facts {
   bool fits32 = false;         // the audio and the form fit 32-bit fields
   bool wide = false;           // the sizes are kept in ds64
   bool hasDs64 = false;        // and ds64 is there already
-  std::optional<std::uint64_t> factCount;  // the sample count (fact, or AIFF's COMM)
+  std::array<unsigned char, 4> fact{};  // the sample count's field as read (fact, or AIFF's COMM)
+  std::optional<std::uint64_t> factCount;  // and what it holds, where there is one
 
   [[nodiscard]] std::span<const unsigned char> SizeField(const Container& chunks) const {
     return std::span(dataSize).first(static_cast<std::size_t>(chunks.sizeBytes));

@@ -144,8 +144,7 @@ std::optional<std::uint64_t> KeepCountsTrue(FileBytes& file, const Facts& facts,
     count = ChooseCount(*rule, exact, {factCount});
   }
   if (factCount) {
-    const auto now = FieldBytes(file.Chunks(), *factCount, 4);
-    Put(changes, file, *facts.layout.factAt, std::span(now).first(4), FactFor(count));
+    Put(changes, file, *facts.layout.factAt, facts.fact, FactFor(count));
   }
   return count;
 }

@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -71,8 +72,9 @@ struct Row {
   Changes changes{};
   std::uint64_t length = 0;  // when larger than `in`: zeros follow (sparse)
   std::map<std::uint64_t, std::string> far{};
-  std::uint64_t failFrom = ~0ULL;  // reads past the head from here on fail
-  std::uint64_t upgrade = 0;       // the audio an insert would make RF64 of
+  std::uint64_t failFrom = ~0ULL;         // reads past the head from here on fail
+  std::uint64_t upgrade = 0;              // the audio an insert would make RF64 of
+  std::optional<std::uint64_t> frames{};  // where set: the frames the report says
 };
 
 // A failing row is named by its shape alone.
@@ -180,6 +182,14 @@ std::vector<Row> Tails() {
   const std::string cutAdtl = "LIST" + Le32(100) + adtl + "labl" + Le32(20) + Le32(2) + "Se";
   // ffmpeg -rf64 always -write_peak on: ds64's data size counts the levl after the audio.
   const std::string levl = Chunk("levl", std::string(40, 'p'));
+  const auto ima = [](const std::string& count) {
+    return Build({.format = 0x11,
+                  .bits = 4,
+                  .block = 256,
+                  .extra = Le16(2) + Le16(505),
+                  .before = Chunk("fact", count),
+                  .samples = Tone(1024)});
+  };
   const auto rf64 = [&](std::uint64_t samples, const std::string& tagged = "") {
     return Build({.form = "RF64",
                   .riff = 0xFFFFFFFF,
@@ -288,11 +298,26 @@ std::vector<Row> Tails() {
       {"u-law, fact over a pad byte", Build({.riff = 0, .format = 7, .bits = 8,
        .before = Chunk("fact", Le32(801)), .samples = Tone(801) + kPad, .stored = 0}), Fixed,
        {{4, Le32(RiffOf(802, 12))}, {52, Le32(801)}}},
-      {"8-bit PCM, no fact: the pad byte is audio", Build({.bits = 8, .samples = Tone(801) + kPad,
-       .stored = 0}), Fixed, Data(802)},
+      {"8-bit PCM, no fact: a last 0x00 is the pad byte", Build({.bits = 8,
+       .samples = Tone(801) + kPad, .stored = 0}), Fixed, Data(801)},
+      {"8-bit PCM, no fact, a last byte not 0x00: audio", Build({.bits = 8,
+       .samples = Tone(801) + "\x01", .stored = 0}), Fixed, Data(802)},
+      {"u-law, no fact, a last 0x00: the pad byte", Build({.riff = 0, .format = 7, .bits = 8,
+       .samples = Tone(801) + kPad, .stored = 0}), Fixed, Sizes(RiffOf(802), 801)},
       {"IMA, stale fact, sizes 0", Build({.riff = 0, .format = 0x11, .bits = 4, .block = 256,
        .extra = Le16(2) + Le16(505), .before = Chunk("fact", Le32(505)), .samples = Tone(1024),
        .stored = 0}), Fixed, {{4, Le32(RiffOf(1024, 16))}, {48, Le32(2020)}, {56, Le32(1024)}}},
+      // Round five: a whole chunk, then the first bytes of the next one's id;
+      // a sample format's count that readers ignore.
+      {"LIST, then 2 bytes of id3, sizes 0", Build({.riff = 0, .stored = 0, .after = isft + "id"}),
+       Fixed, Sizes(RiffOf(800, isft.size()), 800)},
+      {"LIST, then 3 bytes of id3, within a frame: audio", Build({.channels = 2,
+       .samples = Tone(802), .stored = 0, .after = isft + "id3"}), Fixed,
+       Sizes(RiffOf(820), 820)},  // whole frames: the rest, a cut id, after the form
+      {.name = "PCM, fact half the frames: the data's frames said",
+       .in = Build({.before = Chunk("fact", Le32(200))}), .outcome = Correct, .frames = 400},
+      {.name = "IMA, fact within the last block: its count said", .in = ima(Le32(2000)),
+       .outcome = Correct, .frames = 2000},
   };
   // clang-format on
 }
@@ -392,6 +417,9 @@ std::vector<Row> Containers() {
       wavgen::BeChunk("ID3 ", std::string("ID3\x04\0\0\0\0\0\x0bTIT2\0\0\0\x01\0\0x", 21));
   const std::string mark = wavgen::BeChunk("MARK", Be16(1) + Be16(1) + Be32(100) + "\x05Start");
   const std::string levl = W64Chunk("levl", std::string(40, 'p'));
+  const std::string name = wavgen::BeChunk("NAME", "Take 12");
+  const std::string anno = "ANNO" + Be32(100) + "abc";
+  const std::string list = W64Chunk("list", "INFOxy");  // 30 bytes, 2 of padding
   // clang-format off
   return {
       {"AIFF, valid", BuildAiff({}), Correct},
@@ -444,6 +472,32 @@ std::vector<Row> Containers() {
       {"W64, u-law fact 0, sizes 0", BuildW64({.size = 0, .format = 7, .bits = 8,
        .before = W64Chunk("fact", Le64(0)), .stored = 24}), Fixed,
        {{16, Le64(936)}, {104, Le32(800)}, {128, Le64(824)}}},
+      // Round five.
+      {"AIFF, NAME then 2 bytes of ANNO, sizes 0", BuildAiff({.size = 0, .frames = 0,
+       .stored = 0, .after = name + "AN"}), Fixed, aiff(static_cast<std::uint32_t>(846 + name.size()), 400, 808)},
+      {"AIFF, all-ones placeholders, killed inside ANNO", BuildAiff({.size = 0xFFFFFFFF,
+       .frames = 0xFFFFFFFF, .stored = 0xFFFFFFFF, .after = anno}), Fixed,
+       aiff(static_cast<std::uint32_t>(846 + anno.size()), 400, 808)},
+      {"AIFF cut inside ANNO, FORM within the file: stands", BuildAiff({.frames = 0,
+       .stored = 0, .after = anno}), Fixed, {{22, Be32(400)}, {42, Be32(808)}}},
+      {"sox 8-bit AIFF: FORM leaves out the pad byte", BuildAiff({.size = 847, .bits = 8,
+       .frames = 801, .samples = Tone(801) + kPad, .stored = 809}), Correct},
+      {"8-bit AIFF, FORM 2 short", BuildAiff({.size = 846, .bits = 8, .frames = 801,
+       .samples = Tone(801) + kPad, .stored = 809}), Fixed, {{4, Be32(848)}}},
+      {"8-bit AIFF, sizes 0: a last 0x00 is audio", BuildAiff({.size = 0, .bits = 8,
+       .frames = 0, .samples = Tone(801) + kPad, .stored = 0}), Fixed, aiff(848, 802, 810)},
+      {"AIFF-C u-law, sizes 0: a last 0x00 is the pad byte", BuildAiff({.form = "AIFC",
+       .size = 0, .type = "ulaw", .bits = 8, .frames = 0, .samples = Tone(801) + kPad,
+       .stored = 0}), Fixed, {{4, Be32(866)}, {34, Be32(801)}, {60, Be32(809)}}},
+      {"W64, list cut 6 bytes into its GUID", BuildW64({.size = 0, .stored = 24,
+       .after = wavgen::Guid("list").substr(0, 6)}), Fixed, w64(904, 824)},
+      {"W64, whole list, its padding cut", BuildW64({.size = 0, .stored = 24,
+       .after = list.substr(0, list.size() - 1)}), Fixed, w64(903 + list.size(), 824)},
+      {"W64, 3 bytes of a GUID alone: audio", BuildW64({.size = 0, .stored = 24,
+       .after = "lis" + std::string(5, '\0')}), Fixed, w64(912, 832)},
+      {.name = "W64 PCM, fact half the frames: the data's frames said",
+       .in = BuildW64({.before = W64Chunk("fact", Le64(200))}), .outcome = Correct,
+       .frames = 400},
   };
   // clang-format on
 }
@@ -467,6 +521,9 @@ TEST_P(Plan, Fields) {
   const zavevuv::Plan plan = file.Decide();
   EXPECT_EQ(plan.outcome, row.outcome);
   EXPECT_EQ(plan.insert == zavevuv::Insert::Make ? plan.upgrade.data : 0, row.upgrade);
+  if (row.frames) {
+    EXPECT_EQ(plan.found.frames, row.frames);
+  }
   std::string expected = row.in;
   for (const auto& [at, bytes] : row.changes) {
     expected.replace(at, bytes.size(), bytes);

@@ -144,8 +144,12 @@ inline std::string BuildAiff(const Aiff& a) {
   return "FORM" + Be32(a.size.value_or(static_cast<std::uint32_t>(body.size()))) + body;
 }
 
-// A Wave64 GUID: a name and the tail most of them share.
+// A Wave64 GUID: a name and the tail most of them share (list's is riff's,
+// its fifth byte 0x2F).
 inline std::string Guid(std::string_view name) {
+  if (name == "list") {
+    return std::string("list\x2F\x91\xCF\x11\xA5\xD6\x28\xDB\x04\xC1\x00\x00", 16);
+  }
   return std::string(name) + std::string("\xF3\xAC\xD3\x11\x8C\xD1\x00\xC0\x4F\x8E\xDB\x8A", 12);
 }
 

@@ -11,12 +11,27 @@
 namespace zavevuv {
 namespace {
 
-// `bytes` up to a chain, less the pad byte that follows odd-sized audio
-// where the block align tells it, or, in frames of one byte, a fact count.
-std::uint64_t WithoutPad(std::uint64_t bytes, const Stated& header) {
-  const bool counted =
-      header.frame == 1 && header.factCount && bytes % 2 == 0 && bytes == *header.factCount + 1;
-  return counted || CountsPadByte(bytes, header.blockAlign) ? bytes - 1 : bytes;
+// `bytes` up to a chain or the form's end, less the pad byte that follows
+// odd-sized audio where the block align tells it; in frames of one byte,
+// where a fact count tells it or, with no count that does, where the last
+// byte is 0x00 in a format whose 0x00 is a loud sample (a take rarely ends on
+// one; a writer pads with it). Signed 8-bit audio, whose 0x00 is silence,
+// may end in it anywhere, so there the byte stays audio.
+std::uint64_t WithoutPad(FileBytes& file, std::uint64_t bytes, const Stated& header) {
+  if (bytes % 2 != 0 || bytes == 0) {
+    return bytes;
+  }
+  if (header.frame != 1) {
+    return CountsPadByte(bytes, header.blockAlign) ? bytes - 1 : bytes;
+  }
+  const std::optional<std::uint64_t> count = header.factCount;
+  if (count && (*count == bytes || *count + 1 == bytes)) {
+    return *count;  // the count tells: the last byte is audio, or the pad byte
+  }
+  std::array<unsigned char, 1> last{};
+  const bool zero =
+      header.zeroIsLoud && file.Read(header.firstSample + bytes - 1, last) && last[0] == 0;
+  return zero ? bytes - 1 : bytes;
 }
 
 // Wave64 pads to 8 bytes. The audio before a chain there is whole frames (a
@@ -76,7 +91,7 @@ Audio FromTheEnd(FileBytes& file, const Stated& header, std::span<const std::uin
   audio.ending.formEnd = formEnd;
   if (chain) {
     audio.data = chunks.align > 2 ? WithoutPadding(file, chain->at - first, header)
-                                  : WithoutPad(chain->at - first, header);
+                                  : WithoutPad(file, chain->at - first, header);
     audio.ending.tail = chain->cut ? Tail::Cut : Tail::Chunks;
     audio.ending.unpadded = chain->unpadded;
     // As the next look, from the size now stated, will find it.
@@ -89,7 +104,7 @@ Audio FromTheEnd(FileBytes& file, const Stated& header, std::span<const std::uin
   const std::uint64_t upTo = formEnd - first;
   audio.data = header.frame > 1   ? upTo - upTo % header.frame
                : chunks.align > 2 ? upTo
-                                  : WithoutPad(upTo, header);
+                                  : WithoutPad(file, upTo, header);
   const std::uint64_t padded = audio.data + chunks.Pad(audio.data);
   audio.ending.unpadded = padded > upTo;
   if (audio.data < upTo) {  // in Wave64 the rest may lie within the padding

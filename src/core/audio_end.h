@@ -10,6 +10,7 @@
 
 #include "after_audio.h"
 #include "file_bytes.h"
+#include "from_end.h"
 
 namespace zavevuv {
 
@@ -27,6 +28,7 @@ struct Stated {
   std::uint64_t blockAlign = 0;            // the fmt chunk's, 0 where unknown
   std::uint64_t frame = 0;                 // a frame's or block's bytes, where the format tells
   std::optional<std::uint64_t> factCount;  // the fact chunk's sample count, where there is one
+  bool zeroIsLoud = false;                 // frames of a byte: 0x00 is no silence
 };
 
 // The audio the header describes. Nothing when a read failed.

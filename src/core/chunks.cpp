@@ -18,6 +18,7 @@ constexpr std::uint64_t kFmtPerBlock = 18;     // fmt body + 18: ADPCM samples p
 constexpr std::uint64_t kFmtSubFormat = 24;    // fmt body + 24: an extensible format's format tag
 constexpr int kMaxFarChunks = 64;              // chunk headers read past the head
 constexpr std::uint64_t kExtensible = 0xFFFE;  // WAVE_FORMAT_EXTENSIBLE: the format follows
+constexpr std::uint64_t kPcm = 1, kAlaw = 6, kMulaw = 7;  // format tags
 
 std::uint64_t Field2(const FileBytes& file, std::uint64_t at) { return Assem2(file.Head<2>(at)); }
 
@@ -48,6 +49,9 @@ void ReadFormat(const FileBytes& file, std::uint64_t body, std::uint64_t size, L
       file.InHead(body + kFmtSubFormat, 2)) {
     layout.format = kExtensible << 16U | Field2(file, body + kFmtSubFormat);
   }
+  // RIFF's 8-bit PCM is unsigned: its silence is 0x80.
+  const std::uint64_t tag = layout.format & 0xFFFFU;
+  layout.zeroIsLoud = tag == kPcm || tag == kAlaw || tag == kMulaw;
 }
 
 // The frames a second of an AIFF COMM chunk: an 80-bit extended float, its
@@ -108,6 +112,9 @@ void ReadComm(const FileBytes& file, std::uint64_t body, std::uint64_t size, Lay
   layout.sampleRate = AiffRate(file.Head<10>(body + 8));
   layout.factAt = body + 2;
   layout.perCount = type == MakeId("ima4") ? 64 : 1;  // its count counts packets
+  // AIFF's 8-bit PCM is signed: 0x00 is silence there.
+  layout.zeroIsLoud = std::ranges::any_of(std::array{"ulaw", "ULAW", "alaw", "ALAW"},
+                                          [&](const char* law) { return type == MakeId(law); });
 }
 
 // What a chunk that parsed tells: the room at 12, the format, the count.

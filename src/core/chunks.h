@@ -26,6 +26,9 @@ struct Layout {
   std::optional<std::uint64_t> factAt;  // the sample count: fact's, or in AIFF COMM's frames
   bool unknownFormat = false;           // an AIFF-C compression whose frames we do not know
   std::uint64_t perCount = 1;           // sample frames a unit of the count holds (ima4: 64)
+  // With frames of one byte, a byte 0x00 is a loud sample, not silence
+  // (unsigned 8-bit PCM, A-law, mu-law): one at the end may be a pad byte.
+  bool zeroIsLoud = false;
 };
 
 // Follows the chunks from the first to the data chunk ("SSND" in AIFF).

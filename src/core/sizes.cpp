@@ -43,11 +43,21 @@ struct RiffSize {
       return true;
     }
     if (Cut()) {
-      return value >= facts.firstSample + audio.data - bias;
+      // AIFF readers walk to the FORM size: one past the end of the file
+      // fails them (ffprobe: an input/output error).
+      return value >= facts.firstSample + audio.data - bias &&
+             (chunks.box != Box::Aiff || value <= length - bias);
     }
     return value == ending.formEnd - bias ||
            (ending.unpadded && value == ending.formEnd + chunks.Pad(ending.formEnd) - bias) ||
-           (!Exact() && ending.formEnd < length && value == length - bias);
+           (!Exact() && ending.formEnd < length && value == length - bias) || PadLeftOut(value);
+  }
+  // A size that stops at the end of odd-sized audio, leaving out the pad byte
+  // the file holds after it (sox's 8-bit AIFF).
+  [[nodiscard]] bool PadLeftOut(std::uint64_t value) const {
+    const std::uint64_t audioEnd = facts.firstSample + audio.data;
+    return chunks.align == 2 && audio.data % 2 != 0 && audio.ending.tail == Tail::Chunks &&
+           audio.ending.formEnd == audioEnd + 1 && value == audioEnd - chunks.formBias;
   }
 };
 
@@ -172,6 +182,7 @@ Plan SizesOf(std::span<const unsigned char> head, std::uint64_t length, const Re
   header.blockAlign = facts.layout.blockAlign;
   header.frame = FrameBytes(facts.layout);
   header.factCount = facts.factCount;
+  header.zeroIsLoud = facts.layout.zeroIsLoud;
   const std::optional<Audio> audio = WhereAudioEnds(file, header);
   if (!audio) {
     return Only(Outcome::ReadFailed);
@@ -192,11 +203,17 @@ Plan SizesOf(std::span<const unsigned char> head, std::uint64_t length, const Re
                            : PlanRiff(file, facts, *audio, riff, std::move(changes));
   const std::uint64_t said = stated.empty() ? 0 : stated.front();  // ds64's 0
   const std::optional<CountRule> saidRule = CountRuleFor(facts.layout, said);
+  // Readers take the length of sample formats from the data size, whatever
+  // fact says; only AIFF's count, and the count of blocks, is theirs to read.
+  const std::optional<CountRule> rule = CountRuleFor(facts.layout, data);
+  const bool bySize = rule && !rule->blocks && chunks.box != Box::Aiff;
   plan.found =
       Found{.dataChunk = facts.h,
             .stated = said,
             .audio = data,
-            .frames = count ? std::optional(*count * facts.layout.perCount) : std::nullopt,
+            .frames = bySize  ? std::optional(rule->want)
+                      : count ? std::optional(*count * facts.layout.perCount)
+                              : std::nullopt,
             .statedFrames =
                 saidRule ? std::optional(saidRule->want * facts.layout.perCount) : std::nullopt,
             .sampleRate = facts.layout.sampleRate};

@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: MIT
-// A host with a SIGURG handler of its own beside the library's repairs: one
-// process opens the take again and again (a lease, where one is taken, is
-// broken), another sends the host SIGURG with a value every 2 ms. Counts what
-// the handler saw: its own signals as sent, its own re-sent without their
-// value (SI_USER), and signals it never sent (a lease break, POLL_MSG).
+// A host with SIGURG of its own beside the library's repairs: one process
+// opens the take again and again (a lease, where one is taken, is broken),
+// another sends the host SIGURG with a value every 2 ms. The host takes it
+// with a handler (repairing on a worker thread, or on the thread the handler
+// runs on), or blocks it in every thread and takes it with sigwaitinfo on a
+// thread of its own (repairing on a worker). Counts what the host saw: its
+// own signals as sent, its own re-sent without their value (SI_USER), and
+// signals it never sent (a lease break, POLL_MSG).
 //   c++ -std=c++20 -O2 bench/host_signals.cpp -Ibuild/generated/include -Lbuild -lzavevuv \
 //       -o /tmp/host_signals
-//   LD_LIBRARY_PATH=build /tmp/host_signals 8000 worker|caller DIR
+//   LD_LIBRARY_PATH=build /tmp/host_signals 8000 worker|caller|sigwait DIR
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/wait.h>
@@ -58,12 +61,31 @@ int main(int argc, char** argv) {
     return 2;
   }
   const long n = std::atol(argv[1]);
-  const bool worker = std::string(argv[2]) == "worker";
+  const std::string mode = argv[2];
+  const bool worker = mode != "caller";
   const std::string path = std::string(argv[3]) + "/take.wav";
-  struct sigaction act {};
-  act.sa_flags = SA_SIGINFO | SA_RESTART;
-  act.sa_sigaction = OnUrgent;
-  sigaction(SIGURG, &act, nullptr);
+  sigset_t urgent;
+  sigemptyset(&urgent);
+  sigaddset(&urgent, SIGURG);
+  std::atomic<bool> waiting{mode == "sigwait"};
+  std::thread waiter;
+  if (waiting) {  // blocked in every thread, taken by one
+    pthread_sigmask(SIG_BLOCK, &urgent, nullptr);
+    waiter = std::thread([&] {
+      const struct timespec tick { 0, 10'000'000 };
+      while (waiting) {
+        siginfo_t info{};
+        if (sigtimedwait(&urgent, &info, &tick) == SIGURG) {
+          OnUrgent(SIGURG, &info, nullptr);
+        }
+      }
+    });
+  } else {
+    struct sigaction act {};
+    act.sa_flags = SA_SIGINFO | SA_RESTART;
+    act.sa_sigaction = OnUrgent;
+    sigaction(SIGURG, &act, nullptr);
+  }
   const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
   static_cast<void>(ftruncate(fd, 44 + 4000));
   close(fd);
@@ -104,11 +126,17 @@ int main(int argc, char** argv) {
   waitpid(sender, nullptr, 0);
   waitpid(opener, nullptr, 0);
   usleep(100000);  // the last signals handled
+  waiting = false;
+  if (waiter.joinable()) {
+    waiter.join();
+  }
   const long sent = shared->sent.load();
   std::printf(
       "%s, %ld repairs (%ld fixed): %ld sent, %ld seen as sent, %ld re-sent, %ld lost, "
       "%ld never sent\n",
-      worker ? "worker thread" : "calling thread", n, fixed, sent, own.load(), resent.load(),
-      sent - own.load() - resent.load(), foreign.load());
+      mode == "sigwait" ? "sigwaitinfo host, worker thread"
+      : worker          ? "worker thread"
+                        : "calling thread",
+      n, fixed, sent, own.load(), resent.load(), sent - own.load() - resent.load(), foreign.load());
   return 0;
 }

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <string>
 
@@ -11,6 +12,8 @@
 
 namespace zavevuv {
 namespace {
+
+std::atomic<bool (*)()> stopCheck{nullptr};
 
 // Repeats a system call that a signal interrupted before it did anything.
 template <typename Call>
@@ -23,6 +26,13 @@ auto Retry(Call call) {
 }
 
 }  // namespace
+
+void GiveWayTo(bool (*stopping)()) { stopCheck = stopping; }
+
+bool GivingWay() {
+  bool (*const stopping)() = stopCheck;
+  return stopping != nullptr && stopping();
+}
 
 Fd& Fd::operator=(Fd&& other) noexcept {
   if (this != &other) {

@@ -44,16 +44,23 @@ class Fd {
   int fd_ = -1;
 };
 
+// For a command's run: `stopping` says whether a stop signal came, and the
+// waits below then end at once, so that a stop ends the run within moments
+// whatever other processes hold. A library host never sets it.
+void GiveWayTo(bool (*stopping)());
+bool GivingWay();
+
 // Calls `attempt` until it returns true, while `busy(errno)` says its
 // failure is one to wait out, for about 2 seconds in all, in sleeps that
-// double from 1 ms; whether it succeeded.
+// double from 1 ms, and no longer once the run is stopping; whether it
+// succeeded.
 template <typename Attempt, typename Busy>
 bool Patiently(Attempt attempt, Busy busy) {
   for (long wait = 1'000'000; wait <= 1'024'000'000; wait *= 2) {
     if (attempt()) {
       return true;
     }
-    if (!busy(errno)) {
+    if (!busy(errno) || GivingWay()) {
       return false;
     }
     const struct timespec pause { wait / 1'000'000'000, wait % 1'000'000'000 };

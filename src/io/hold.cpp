@@ -4,17 +4,15 @@
 #include "fd.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
+#include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstdio>
 #include <ctime>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace zavevuv {
 namespace {
@@ -39,21 +37,74 @@ sigset_t SetOf(int signal) {
 bool Conflict(int error) { return error == EAGAIN || error == EACCES; }
 
 // The whole file locked for writing, waiting up to about 2 seconds, in
-// sleeps that double from 1 ms; errno as the last try left it.
-bool Lock(int fd) {
+// sleeps that double from 1 ms: by an open file description lock, which
+// holds off POSIX and OFD locks (our own instances' too), and by flock(2),
+// which scripts take with flock(1) and which the other two never meet. A
+// file system without flock is locked by the first alone. `flocked`: a
+// flock was taken here. errno as the last try left it.
+bool Lock(int fd, bool flockToo, bool& flocked) {
   struct flock lock {};
   lock.l_type = F_WRLCK;
   lock.l_whence = SEEK_SET;
+  bool ofd = false;
   int error = 0;
   const bool locked = Patiently(
       [&] {
-        const bool done = ::fcntl(fd, F_OFD_SETLK, &lock) == 0;
-        error = done ? 0 : errno;
-        return done;
+        ofd = ofd || ::fcntl(fd, F_OFD_SETLK, &lock) == 0;
+        if (ofd && flockToo && !flocked) {
+          flocked = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+          if (!flocked && Conflict(errno)) {
+            error = errno;
+            return false;
+          }
+        }
+        error = ofd ? 0 : errno;
+        return ofd;
       },
       [](int failed) { return Conflict(failed) || failed == EINTR; });
+  if (!locked && ofd) {  // flock held by another all along: the lock goes too
+    lock.l_type = F_UNLCK;
+    static_cast<void>(::fcntl(fd, F_OFD_SETLK, &lock));
+  }
   errno = error;
   return locked;
+}
+
+// The lines of /proc/self/fdinfo/FD: the locks this open file description
+// holds ("lock:\t1: LEASE  BREAKING  UNLCK 4242 08:01:1234 0 EOF"), and no
+// other's, however many other processes hold on other files.
+std::string FdInfo(int fd) {
+  const std::string name = "/proc/self/fdinfo/" + std::to_string(fd);
+  Fd info = Fd::Open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  std::string text;
+  std::array<char, 1024> chunk{};
+  while (info) {
+    const auto got = ReadSome(info.get(), chunk);
+    if (!got || *got == 0) {
+      break;
+    }
+    text.append(chunk.data(), *got);
+  }
+  return text;
+}
+
+// Whether one of `fdinfo`'s lock lines is of `type` ("LEASE", "FLOCK") and,
+// where `state` is given, in that state ("BREAKING").
+bool Holds(std::string_view fdinfo, std::string_view type, std::string_view state = {}) {
+  for (std::size_t at = fdinfo.find("lock:"); at != std::string_view::npos;
+       at = fdinfo.find("lock:", at + 1)) {
+    std::string_view line = fdinfo.substr(at + 5, fdinfo.find('\n', at) - at - 5);
+    std::array<std::string_view, 3> words{};  // "1:", the type, the state
+    for (std::string_view& word : words) {
+      line.remove_prefix(std::min(line.find_first_not_of(" \t"), line.size()));
+      word = line.substr(0, line.find(' '));
+      line.remove_prefix(word.size());
+    }
+    if (words[1] == type && (state.empty() || words[2] == state)) {
+      return true;
+    }
+  }
+  return false;
 }
 
 // Whether the host has a SIGURG disposition of its own (a handler): a
@@ -67,70 +118,23 @@ bool HostTakesSigurg() {
           (now.sa_handler != SIG_DFL && now.sa_handler != SIG_IGN));
 }
 
-// Whether `line` of /proc/locks ("1: LEASE  BREAKING  UNLCK 4242 08:01:1234
-// 0 EOF") is a lease whose break is pending, set by `pid` on the inode
-// `inode` ("08:01:1234"). A waiter's line has "->" in place of the type.
-bool Breaking(std::string_view line, std::string_view pid, std::string_view inode) {
-  std::array<std::string_view, 6> words{};
-  for (std::string_view& word : words) {
-    const std::size_t start = line.find_first_not_of(' ');
-    if (start == std::string_view::npos) {
-      return false;
-    }
-    line.remove_prefix(start);
-    word = line.substr(0, line.find(' '));
-    line.remove_prefix(word.size());
-  }
-  return words[1] == "LEASE" && words[2] == "BREAKING" && words[4] == pid && words[5] == inode;
-}
-
-// Whether the kernel still lists our lease on `fd`, its break pending. Once
-// the break has waited its time, the lease is gone, or (where the opener
-// only reads) a read lease: either way another process is in.
-bool StillBreaking(int fd) {
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) {
-    return false;
-  }
-  std::array<char, 64> inode{};
-  std::snprintf(inode.data(), inode.size(), "%02x:%02x:%llu", ::major(st.st_dev),
-                ::minor(st.st_dev), static_cast<unsigned long long>(st.st_ino));
-  const std::string pid = std::to_string(::getpid());
-  Fd locks = Fd::Open("/proc/locks", O_RDONLY | O_CLOEXEC);
-  std::string text;
-  std::vector<char> chunk(4096);
-  while (locks) {
-    const auto got = ReadSome(locks.get(), chunk);
-    if (!got) {
-      return false;
-    }
-    text.append(chunk.data(), *got);
-    for (std::size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n')) {
-      if (Breaking(std::string_view(text).substr(0, end), pid, inode.data())) {
-        return true;
-      }
-      text.erase(0, end + 1);
-    }
-    if (*got == 0) {
-      break;
-    }
-  }
-  return false;
-}
-
 }  // namespace
 
 LeaseBreaks::LeaseBreaks() {
   if (heldForRun) {
     return;  // the command's SIGIO stays held, and its breaks pending, for the run
   }
-  if (HostTakesSigurg()) {
-    leasing_ = false;  // no lease, no break, and the host's mask left alone
+  // A host that handles SIGURG, or blocks it here to take it with
+  // sigwaitinfo(2), has SIGURG of its own, which a break could reach or
+  // merge with: no lease, no break, and the host's mask left alone.
+  sigset_t now{};
+  if (HostTakesSigurg() || ::pthread_sigmask(SIG_BLOCK, nullptr, &now) != 0 ||
+      sigismember(&now, SIGURG) == 1) {
+    leasing_ = false;
     return;
   }
   const sigset_t breaks = SetOf(BreakSignal());
   drain_ = ::pthread_sigmask(SIG_BLOCK, &breaks, &old_) == 0;
-  restore_ = drain_ && sigismember(&old_, BreakSignal()) == 0;
 }
 
 LeaseBreaks::~LeaseBreaks() {
@@ -145,9 +149,7 @@ LeaseBreaks::~LeaseBreaks() {
   while (::sigtimedwait(&breaks, &info, &now) == BreakSignal()) {
     hosts = hosts || info.si_code != POLL_MSG || fd_ < 0 || info.si_fd != fd_;
   }
-  if (restore_) {
-    static_cast<void>(::pthread_sigmask(SIG_SETMASK, &old_, nullptr));
-  }
+  static_cast<void>(::pthread_sigmask(SIG_SETMASK, &old_, nullptr));
   if (hosts) {
     static_cast<void>(::kill(::getpid(), BreakSignal()));
   }
@@ -160,9 +162,11 @@ void HoldLeaseBreaksForTheRun() {
 }
 
 Hold::Hold(int fd, Kind kind) : fd_(fd) {
-  locked_ = Lock(fd);
+  // A caller's own flock through its descriptor stays the caller's.
+  locked_ = Lock(fd, kind != Borrowed || !Holds(FdInfo(fd), "FLOCK"), flocked_);
   busy_ = !locked_ && Conflict(errno);
-  if (!locked_ || kind == LockOnly || (!heldForRun && ::fcntl(fd, F_SETSIG, BreakSignal()) != 0) ||
+  if (!locked_ || kind != LockAndLease ||
+      (!heldForRun && ::fcntl(fd, F_SETSIG, BreakSignal()) != 0) ||
       ::fcntl(fd, F_SETLEASE, F_WRLCK) != 0) {
     return;  // locked by another for long, open elsewhere, not ours to lease, or leases off
   }
@@ -182,8 +186,9 @@ bool Hold::StillLeased() const {
     return true;
   }
   // F_GETLEASE tells no break (F_WRLCK) from a pending one; a pending one
-  // from a lease gone only /proc/locks does.
-  if (::fcntl(fd_, F_GETLEASE) == F_WRLCK || StillBreaking(fd_)) {
+  // from a lease gone only the kernel's list of this descriptor's locks
+  // does. A read lease there means the opener only reads and is in already.
+  if (::fcntl(fd_, F_GETLEASE) == F_WRLCK || Holds(FdInfo(fd_), "LEASE", "BREAKING")) {
     return true;
   }
   errno = ENOLCK;
@@ -199,6 +204,9 @@ void Hold::LetGo() const {
   lock.l_type = F_UNLCK;
   lock.l_whence = SEEK_SET;
   static_cast<void>(::fcntl(fd_, F_OFD_SETLK, &lock));
+  if (flocked_) {
+    static_cast<void>(::flock(fd_, LOCK_UN));
+  }
   errno = saved;
 }
 

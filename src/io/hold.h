@@ -24,15 +24,15 @@ class LeaseBreaks {
   ~LeaseBreaks();
   // The descriptor whose lease's breaks are ours to drain.
   void Aim(int fd) { fd_ = fd; }
-  // Whether a lease may be taken: not where the host has a SIGURG handler
-  // of its own, which a break could reach or merge with. The repair then
-  // has the lock and its fresh look, but never inserts.
+  // Whether a lease may be taken: not where the host has SIGURG of its own
+  // (a handler, or the signal blocked in this thread for sigwaitinfo),
+  // which a break could reach or merge with. The repair then has the lock
+  // and its fresh look, but never inserts.
   [[nodiscard]] bool Leasing() const { return leasing_; }
 
  private:
   bool leasing_ = true;
   bool drain_ = false;
-  bool restore_ = false;
   int fd_ = -1;
   sigset_t old_{};
 };
@@ -47,11 +47,15 @@ void HoldLeaseBreaksForTheRun();
 // Both go when the file is closed.
 class Hold {
  public:
-  enum Kind { LockAndLease, LockOnly };
+  enum Kind {
+    LockAndLease,  // a descriptor of our own
+    LockOnly,      // the same, in a host that keeps SIGURG to itself
+    Borrowed,      // a caller's descriptor: no lease, and a flock it holds stays its own
+  };
   explicit Hold(int fd, Kind kind = LockAndLease);
   // Whether another process (another instance too) held a lock on the file
-  // all the while the lock was waited for: it is in use, and nothing may be
-  // written.
+  // (POSIX, open file description or flock) all the while the lock was
+  // waited for: it is in use, and nothing may be written.
   [[nodiscard]] bool Busy() const { return busy_; }
   // Lets go of the lock now, for a descriptor that stays open (which
   // otherwise lets go when it is closed).
@@ -70,6 +74,7 @@ class Hold {
  private:
   int fd_;
   bool locked_ = false;
+  bool flocked_ = false;
   bool busy_ = false;
   bool leased_ = false;
 };

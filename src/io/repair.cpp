@@ -267,7 +267,7 @@ Result OnDescriptor(int fd, Mode mode) {
     return result;
   }
   const Borrowed out(fd);
-  const Hold hold(fd, Hold::LockOnly);  // never a lease: the caller keeps the descriptor
+  const Hold hold(fd, Hold::Borrowed);  // never a lease: the caller keeps the descriptor
   if (hold.Busy()) {
     errno = EAGAIN;
     result.outcome = Outcome::Busy;

@@ -12,6 +12,8 @@
 //   stalled-insert  the insert itself waits as long before it is made, after
 //                the last question whether the lease is still ours
 //   slow-sync    fdatasync waits as long first, holding the lease open
+//   slow-write   each pwrite waits as long first, so that a run stopped
+//                between two writes of one file would leave it half-written
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/types.h>
@@ -66,6 +68,9 @@ int OpenAndMaybeTruncate(const char* real, const char* path, int flags, va_list 
 #define PWRITE(name)                                                                             \
   ssize_t name(int fd, const void* buf, std::size_t n, off_t offset) {                           \
     using Call = ssize_t (*)(int, const void*, std::size_t, off_t);                              \
+    if (Fault("slow-write")) {                                                                   \
+      Pause();                                                                                   \
+    }                                                                                            \
     return Fault("lost-sync") ? static_cast<ssize_t>(n) : Next<Call>(#name)(fd, buf, n, offset); \
   }
 #define OPEN(name)                                                 \

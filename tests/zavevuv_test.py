@@ -6,7 +6,7 @@
                                              FAULTS) progress on a terminal and SIGINT"""
 import ctypes, json, os, pty, re, signal, struct, subprocess, sys, tempfile, time
 
-from wavs import aiff, w64, wav
+from wavs import aiff, chunk, w64, wav
 
 SANITIZED = os.environ.get("ZAVEVUV_SANITIZED") == "1"  # a sanitized library loads in no plain Python
 if not SANITIZED:
@@ -212,6 +212,37 @@ def table():
         time.sleep(0.5)  # waiting for a writer
         run.send_signal(signal.SIGTERM)
         expect("SIGTERM while a list waits", (run.communicate(timeout=10), run.returncode), ((b"", b""), -signal.SIGTERM))
+        for n in range(3):  # held by another process's flock: the waits for it end with the run
+            open(f"t{n}.wav", "wb").write(CRASHED)
+        holder = subprocess.Popen([sys.executable, "-c", "import fcntl, time\nheld = [open(f't{n}.wav', 'rb') for n in "
+                                   "range(3)]\nfor f in held: fcntl.flock(f, fcntl.LOCK_EX)\nprint(flush=True)\n"
+                                   "time.sleep(30)"], stdout=subprocess.PIPE)
+        holder.stdout.readline()
+        run = subprocess.Popen([tool, "-j3", "t0.wav", "t1.wav", "t2.wav"], stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE)
+        time.sleep(0.3)  # inside the 2 s waits for the locks
+        start = time.monotonic()
+        run.send_signal(signal.SIGTERM)
+        run.communicate(timeout=10)
+        took = time.monotonic() - start
+        holder.kill()
+        holder.wait()
+        expect("SIGTERM while locks are waited for: over within a second, nothing written",
+               (took < 1, run.returncode, [open(f"t{n}.wav", "rb").read() == CRASHED for n in range(3)]),
+               (True, -signal.SIGTERM, [True] * 3))
+    with tempfile.TemporaryDirectory() as d:  # a closed pipe mid-batch, writes slowed: no file half-written
+        os.chdir(d)
+        far = dict(form=b"RIFF", first=b"", ch=2, width=2, before=chunk(b"JUNK", bytes(5000)), audio_bytes=400)
+        apart = [wav(riff=r, stored=r, **far) + bytes(400) for r in (0, None)]  # its two sizes, two writes
+        # The second line (one write) comes while the next three are between their two writes.
+        shapes = [(GOOD, GOOD), (CRASHED, take(44100))] + [apart] * 14
+        make({f"t{n:02}.wav": crashed for n, (crashed, _) in enumerate(shapes)})
+        done = subprocess.run(["bash", "-c", '"$0" -j4 -r . | head -1 >/dev/null; echo ${PIPESTATUS[0]}', tool],
+                              env={**SLOW, "ZAVEVUV_FAULT": "slow-write", "ZAVEVUV_FAULT_PAUSE": "200"},
+                              capture_output=True, text=True)
+        states = [open(f"t{n:02}.wav", "rb").read() for n in range(len(shapes))]
+        expect("a closed pipe mid-batch: status, and no file half-written", (done.stdout, [
+            n for n, state in enumerate(states) if state not in shapes[n]]), ("141\n", []))
     with tempfile.TemporaryDirectory() as d:  # names in JSON: valid UTF-8 as it is, other bytes escaped
         os.chdir(d)
         names = [b"\xc2\x80", b'a"\\', b"\xc3\xbf", b"\xe0\xa0\x80", b"\xef\xbf\xbd", b"\xed\x9f\xbf",

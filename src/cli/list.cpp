@@ -15,7 +15,6 @@
 namespace zavevuv {
 namespace {
 
-constexpr std::size_t kMaxLine = kLongestName;
 constexpr std::size_t kReadBlock = 0x4000;  // bytes asked for per read
 constexpr std::size_t kMaxBytes = 4 << 20;  // read in all: 512 names of 4,095 bytes fit
 constexpr std::size_t kFirstBytes = 40;     // what tells a WAVE, AIFF or Wave64 file
@@ -66,7 +65,8 @@ class Lines {
     if (step != Step::More || !whole) {
       return step;
     }
-    return EndName() ? Step::More : Step::Unusable;
+    EndName();
+    return Step::More;
   }
 
   FileList list;
@@ -76,15 +76,13 @@ class Lines {
     const char separator = nul_ ? '\0' : '\n';
     for (const char c : bytes) {
       if (c == separator) {
-        if ((nul_ && line_.empty()) || !EndName()) {
+        if (nul_ && line_.empty()) {
           return Step::Unusable;
         }
+        EndName();
         continue;
       }
       line_ += c;
-      if (line_.size() > kMaxLine + 1) {
-        return Step::Unusable;  // longer than any path, even with a CR
-      }
       if (list.names.size() == most_ && (nul_ || line_.size() > 1 || line_.front() != '\r')) {
         list.more = true;  // another name: enough to know
         return Step::Enough;
@@ -93,19 +91,16 @@ class Lines {
     return Step::More;
   }
 
-  // A name ends: it is taken, if any; false when it is too long.
-  bool EndName() {
+  // A name ends: it is taken, if any. One longer than any path is taken
+  // too: it cannot be opened, and says so in its turn.
+  void EndName() {
     if (!nul_ && !line_.empty() && line_.back() == '\r') {
       line_.pop_back();
-    }
-    if (line_.size() > kMaxLine) {
-      return false;
     }
     if (!line_.empty()) {
       list.names.push_back(std::move(line_));
     }
     line_.clear();
-    return true;
   }
 
   std::size_t most_;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
 
 #include "fd.h"
@@ -13,6 +14,7 @@ namespace zavevuv {
 namespace {
 
 bool lost = false;
+bool closed = false;
 
 }  // namespace
 
@@ -86,10 +88,13 @@ std::string Escaped(std::string_view name, bool backslash) {
 void PrintOut(std::string_view text) {
   if (!WriteAll(STDOUT_FILENO, text)) {
     lost = true;  // nothing goes to standard error; the exit status tells
+    closed = closed || errno == EPIPE;
   }
 }
 
 bool OutputLost() { return lost; }
+
+bool OutputClosed() { return closed; }
 
 void GuardStandardDescriptors() {
   for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {

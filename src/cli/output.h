@@ -39,6 +39,9 @@ void PrintOut(std::string_view text);
 // Whether any message could not be written (standard output full or closed).
 bool OutputLost();
 
+// Whether standard output is a pipe whose reader is gone (EPIPE).
+bool OutputClosed();
+
 // Opens /dev/null on standard input, output or error where one is closed, so
 // that no file this run opens takes their place; standard output so opened
 // refuses writes, and a lost message is known.

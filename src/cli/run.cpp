@@ -82,6 +82,9 @@ void Run::Print(const Shown& shown) {
   }
   if (!shown.out.empty()) {
     PrintOut(shown.out);
+    if (OutputClosed()) {
+      StopBy(SIGPIPE);  // as SIGTERM: the files in hand are finished, no other begun
+    }
   }
   if (!shown.err.empty()) {
     static_cast<void>(WriteAll(STDERR_FILENO, shown.err));

@@ -32,6 +32,12 @@ void CatchStops() {
       ::sigaction(signal, &action, nullptr);
     }
   }
+  ::signal(SIGPIPE, SIG_IGN);
+}
+
+void StopBy(int signal) {
+  int none = 0;
+  stopBy.compare_exchange_strong(none, signal);
 }
 
 int StopSignal() { return stopBy; }

@@ -7,8 +7,13 @@ namespace zavevuv::cli {
 
 // SIGINT, SIGTERM and SIGHUP set a flag instead of ending the process (no
 // SA_RESTART, so a blocking call returns); one ignored at the start stays
-// ignored, as under nohup.
+// ignored, as under nohup. SIGPIPE is ignored: a closed standard output is
+// told by the write that fails (see StopBy), so that it stops the run between
+// files, never in the middle of one.
 void CatchStops();
+
+// The run stops as by `signal`, as if it had come (a closed pipe: SIGPIPE).
+void StopBy(int signal);
 
 // The stop signal that came, or 0.
 int StopSignal();

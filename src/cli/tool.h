@@ -29,10 +29,11 @@ struct FileList {
   bool more = false;               // the list names more than were taken
 };
 
-// Reads a list of names separated by line feeds, as a stream: at most `most`
-// names are kept. One carriage return ending a line is dropped, and empty
-// lines give no name. A NUL byte, a line over 4,095 bytes, a WAVE file or a
-// device that acts on being opened cannot be read as a list.
+// Reads a list of names separated by line feeds, or by NUL bytes where it
+// holds one, as a stream: at most `most` names are kept. One carriage return
+// ending a line is dropped, and empty lines give no name. An empty name
+// between NUL bytes, a WAVE file or a device that acts on being opened
+// cannot be read as a list.
 FileList ReadList(const char* path, std::size_t most = kMaxNames);
 
 // The two things the driver does besides a single repair.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // zavevuv: checks and repairs the size fields of many WAVE files at once.
 //   zavevuv [OPTION]... FILE...
+#include "fd.h"
 #include "hold.h"
 #include "open_path.h"
 #include "output.h"
@@ -26,6 +27,7 @@ int main(int argc, char* argv[]) {
       break;
   }
   CatchStops();
+  zavevuv::GiveWayTo([] { return StopSignal() != 0; });  // no wait outlasts a stop
   Run run(options);
   if (options.files0 != nullptr) {
     VisitList(options.files0, options, run);

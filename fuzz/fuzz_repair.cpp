@@ -27,21 +27,33 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <unistd.h>
 
+#include "codes.h"
 #include "files.h"
 #include "memfile.h"
-#include "messages.h"
-#include "tool.h"
 #include "torn.h"
 #include "wavgen.h"
+#include "words.h"
 #include "writes.h"
 
 namespace {
 
 using zavevuv::Outcome;
+
+// zavevuv_32uvo on one file: the outcome, and its line.
+std::pair<Outcome, std::string> Repair(const std::string& path) {
+  zavevuv_report report{};
+  report.size = sizeof report;
+  zavevuv_repair(path.c_str(), &report);
+  zavevuv::cli::Options classic;
+  classic.dialect = zavevuv::cli::Dialect::Classic;
+  return {zavevuv::OutcomeOf(report.outcome),
+          zavevuv::cli::ShowFile(path, report, classic, true).out};
+}
 
 void Check(bool ok, const char* what) {
   if (!ok) {
@@ -234,8 +246,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(valid.outcome == Outcome::Correct, "wrote a valid file");
   WriteFile(path, in);
 
-  const Outcome outcome = zavevuv::RepairFile(path);
-  const std::string message = zavevuv::Message(outcome, path);
+  const auto [outcome, message] = Repair(path);
   Check(!message.empty() && message.find('\n') == message.size() - 1, "not one message line");
 
   const std::string out = ReadFile(path);
@@ -257,7 +268,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(outcome != Outcome::Fixed || message.rfind("Header was fixed successfully in ", 0) == 0,
         "wrong message");
 
-  const Outcome again = zavevuv::RepairFile(path);
+  const Outcome again = Repair(path).first;
   Check(ReadFile(path) == out, "a second run wrote");
   const Outcome expected = outcome == Outcome::ToEnd ? Outcome::TooLarge
                            : changed                 ? Outcome::Correct

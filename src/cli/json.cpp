@@ -2,7 +2,7 @@
 // One file's report as a JSON object. Strings are UTF-8; a path's bytes that
 // are not valid UTF-8 are each written as the lone surrogate U+DC00 + byte
 // (\udc80 to \udcff), as Python's "surrogateescape" decodes them, so that
-// os.fsencode gives the name back byte for byte.
+// os.fsencode gives the name back byte for byte (see Quoted).
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "lines.h"
-#include "output.h"
+#include "text.h"
 
 namespace zavevuv::cli {
 namespace {
@@ -45,36 +45,6 @@ constexpr std::array<std::pair<int, const char*>, 28> kErrnoNames{{
     {ENAMETOOLONG, "ENAMETOOLONG"},
     {EOPNOTSUPP, "EOPNOTSUPP"},
 }};
-
-void Hex4(std::string& out, unsigned code) {
-  std::array<char, 7> escape{};
-  std::snprintf(escape.data(), escape.size(), "\\u%04x", code);
-  out += escape.data();
-}
-
-std::string Quoted(const std::string& s) {
-  std::string out = "\"";
-  for (std::size_t i = 0; i < s.size();) {
-    const auto byte = static_cast<unsigned char>(s[i]);
-    const std::size_t n = Utf8At(s, i);
-    if (n == 0) {
-      Hex4(out, 0xDC00 + byte);
-    } else if (byte == '"' || byte == '\\') {
-      out += '\\';
-      out += s[i];
-    } else if (byte == '\n') {
-      out += "\\n";
-    } else if (byte < 0x20 || byte == 0x7F) {
-      Hex4(out, byte);
-    } else if (C1At(s, i, n)) {
-      Hex4(out, static_cast<unsigned char>(s[i + 1]));
-    } else {
-      out.append(s, i, n);
-    }
-    i += n != 0 ? n : 1;
-  }
-  return out + '"';
-}
 
 std::string Count(std::uint64_t n) { return n == ZAVEVUV_UNKNOWN ? "null" : std::to_string(n); }
 
@@ -123,7 +93,8 @@ const char* Bool(bool value) { return value ? "true" : "false"; }
 
 }  // namespace
 
-std::string JsonLine(const std::string& path, const zavevuv_report& r, bool check) {
+std::string JsonLine(const std::string& path, const zavevuv_report& r, bool check,
+                     bool /*wouldFix*/) {
   return R"({"path":)" + Quoted(path) + R"(,"outcome":")" + zavevuv_outcome_name(r.outcome) +
          R"(","check":)" + Bool(check) + R"(,"kind":)" + Kind(r.kind) + R"(,"error":)" +
          Error(r.error) + R"(,"write_error":)" + Error(r.write_error) + R"(,"fields":)" +

@@ -5,8 +5,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <numeric>
 
-#include "output.h"
+#include "text.h"
 
 namespace zavevuv::cli {
 namespace {
@@ -85,76 +86,30 @@ std::string Unfixable(const zavevuv_report& r) {
   }
 }
 
-// "zavevuv: PATH: REASON[: STRERROR]" with a line feed; no STRERROR for 0.
-std::string Diagnostic(const std::string& path, const char* reason, int error) {
-  std::string line = "zavevuv: " + Escaped(path, true) + ": " + reason;
-  if (error != 0) {
-    line += std::string(": ") + std::strerror(error);
-  }
-  return line + "\n";
-}
-
-std::string Failure(const std::string& path, const zavevuv_report& r, bool recursive) {
-  switch (r.outcome) {
-    case ZAVEVUV_CANNOT_OPEN:
-      if (r.error == EISDIR && !recursive) {
-        return Diagnostic(path, "a folder, walked only with -r", r.error);
-      }
-      // Read, but a repair could not open it for writing.
-      return Diagnostic(path,
-                        r.kind != ZAVEVUV_KIND_UNKNOWN ? "cannot open for writing" : "cannot open",
-                        r.error);
-    case ZAVEVUV_READ_FAILED:
-      return r.error != 0 ? Diagnostic(path, "cannot read", r.error)
-                          : Diagnostic(path, "cannot read: it changed while it was read", 0);
-    case ZAVEVUV_WRITE_FAILED:
-      return Diagnostic(path, "cannot write", r.error);
-    case ZAVEVUV_NO_MEMORY:
-      return Diagnostic(path, "out of memory", r.error);
-    case ZAVEVUV_BUSY:
-      return Diagnostic(path, "busy: another process holds the file; nothing written, try again",
-                        0);
-    default:
-      return Diagnostic(path, "cannot check", r.error);
-  }
-}
-
 // Whether the report says a repair would write.
 bool NeedsWrite(const zavevuv_report& r) {
   return r.outcome == ZAVEVUV_FIXED || r.outcome == ZAVEVUV_TO_END || r.insert != 0;
 }
 
+}  // namespace
+
 Verdict VerdictOf(const zavevuv_report& r, bool check) {
+  const bool known = r.outcome >= 0 && r.outcome < static_cast<int>(kOutcomeWords.size());
+  const Verdict verdict =
+      known ? kOutcomeWords[static_cast<std::size_t>(r.outcome)].verdict : Verdict::Failed;
   switch (r.outcome) {
-    case ZAVEVUV_CORRECT:
-      return Verdict::Correct;
     case ZAVEVUV_FIXED:
-      return check ? Verdict::NeedsRepair : Verdict::Repaired;
+      return check ? Verdict::NeedsRepair : verdict;
     case ZAVEVUV_TO_END:
     case ZAVEVUV_TOO_LARGE:
-      return check && NeedsWrite(r) ? Verdict::NeedsRepair : Verdict::Unfixable;
-    case ZAVEVUV_TRUNCATED:
-      return Verdict::Unfixable;
+      return check && NeedsWrite(r) ? Verdict::NeedsRepair : verdict;
     case ZAVEVUV_NO_DATA_CHUNK:
-      return r.kind == ZAVEVUV_KIND_NOT_WAVE ? Verdict::NotWave : Verdict::Unfixable;
+      return r.kind == ZAVEVUV_KIND_NOT_WAVE ? Verdict::NotAudio : verdict;
     default:
-      return Verdict::Failed;
+      return verdict;
   }
 }
 
-int StatusOf(Verdict verdict) {
-  switch (verdict) {
-    case Verdict::NeedsRepair:
-    case Verdict::Unfixable:
-      return 1;
-    case Verdict::Failed:
-      return 2;
-    default:
-      return 0;
-  }
-}
-
-// The text line of a file that did not fail.
 std::string Line(const std::string& path, const zavevuv_report& r, Verdict verdict) {
   const std::string name = Escaped(path, true) + ": ";
   switch (verdict) {
@@ -171,45 +126,57 @@ std::string Line(const std::string& path, const zavevuv_report& r, Verdict verdi
   }
 }
 
-}  // namespace
-
-Shown ShowFile(const std::string& path, const zavevuv_report& r, const Options& options,
-               bool named) {
-  const Verdict verdict = VerdictOf(r, options.check);
-  Shown shown{verdict, StatusOf(verdict), {}, {}};
-  const bool silent = verdict == Verdict::Correct || verdict == Verdict::NotWave;
-  if ((verdict == Verdict::NotWave && !named) || (options.quiet && silent)) {
-    return shown;
+std::string Diagnostic(const std::string& path, const char* reason, int error) {
+  std::string line = "zavevuv: " + Escaped(path, true) + ": " + reason;
+  if (error != 0) {
+    line += std::string(": ") + std::strerror(error);
   }
-  if (options.json) {
-    shown.out = JsonLine(path, r, options.check);
-  }
-  if (verdict == Verdict::Failed) {
-    shown.err = Failure(path, r, options.recursive);
-  } else if (!options.json) {
-    shown.out = Line(path, r, verdict);
-  }
-  return shown;
+  return line + "\n";
 }
 
-Shown ShowTrouble(const std::string& path, const char* reason, int error, const Options& options) {
-  Shown shown{Verdict::Failed, StatusOf(Verdict::Failed), {}, Diagnostic(path, reason, error)};
-  if (options.json) {
-    zavevuv_report report{};
-    report.outcome = error != 0 ? ZAVEVUV_CANNOT_OPEN : ZAVEVUV_INVALID;
-    report.error = error;
-    report.data_chunk = report.frames = report.stated_frames = ZAVEVUV_UNKNOWN;
-    shown.out = JsonLine(path, report, options.check);
+std::string Failure(const std::string& path, const zavevuv_report& r, bool recursive) {
+  const bool known = r.outcome >= 0 && r.outcome < static_cast<int>(kOutcomeWords.size());
+  const char* reason = known ? kOutcomeWords[static_cast<std::size_t>(r.outcome)].reason : nullptr;
+  switch (r.outcome) {
+    case ZAVEVUV_CANNOT_OPEN:
+      if (r.error == EISDIR && !recursive) {
+        return Diagnostic(path, "a folder, walked only with -r", r.error);
+      }
+      // Read, but a repair could not open it for writing.
+      return Diagnostic(path, r.kind != ZAVEVUV_KIND_UNKNOWN ? "cannot open for writing" : reason,
+                        r.error);
+    case ZAVEVUV_READ_FAILED:
+      return r.error != 0 ? Diagnostic(path, reason, r.error)
+                          : Diagnostic(path, "cannot read: it changed while it was read", 0);
+    case ZAVEVUV_BUSY:
+      return Diagnostic(path, reason, 0);
+    default:
+      return Diagnostic(path, reason != nullptr ? reason : "cannot check", r.error);
   }
-  return shown;
 }
 
-std::string Grouped(std::uint64_t n) {
-  std::string digits = std::to_string(n);
-  for (auto at = static_cast<std::ptrdiff_t>(digits.size()) - 3; at > 0; at -= 3) {
-    digits.insert(static_cast<std::size_t>(at), 1, ',');
+std::string Summary(const Seen& seen, std::uint64_t skipped, bool check) {
+  const auto n = [&](Verdict verdict) { return Grouped(seen[static_cast<std::size_t>(verdict)]); };
+  const std::uint64_t files = std::accumulate(seen.begin(), seen.end(), std::uint64_t{0});
+  const std::uint64_t fixed = seen[static_cast<std::size_t>(Verdict::Repaired)] +
+                              seen[static_cast<std::size_t>(Verdict::NeedsRepair)];
+  std::string line = "zavevuv: " + Grouped(files) + " files: " + n(Verdict::Correct) +
+                     " correct, " + Grouped(fixed) + (check ? " to fix, " : " fixed, ") +
+                     n(Verdict::Unfixable) + " not fixable, " + n(Verdict::NotAudio) +
+                     " not WAVE, " + n(Verdict::Failed) + " failed";
+  if (skipped != 0) {
+    line += "; " + Grouped(skipped) + " skipped (links, special files)";
   }
-  return digits;
+  return line + "\n";
+}
+
+std::string Progress(const Seen& seen, bool check) {
+  const std::uint64_t files = std::accumulate(seen.begin(), seen.end(), std::uint64_t{0});
+  const std::uint64_t fixed = seen[static_cast<std::size_t>(Verdict::Repaired)] +
+                              seen[static_cast<std::size_t>(Verdict::NeedsRepair)];
+  return "\rzavevuv: " + Grouped(files) + " files, " + Grouped(fixed) +
+         (check ? " to fix, " : " fixed, ") +
+         Grouped(seen[static_cast<std::size_t>(Verdict::Failed)]) + " failed\033[K";
 }
 
 }  // namespace zavevuv::cli

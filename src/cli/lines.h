@@ -1,46 +1,38 @@
 // SPDX-License-Identifier: MIT
-// What the zavevuv command says of one file: its verdict, the text line, the
-// JSON object and the diagnostic, all from the library's report.
+// zavevuv's own words for one file: its verdict, its text line, its JSON
+// object and its diagnostic, all from the library's report; and the summary.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
 
-#include "options.h"
+#include "words.h"
 #include "zavevuv.h"
 
 namespace zavevuv::cli {
 
-enum class Verdict {
-  Correct,      // every size field is right
-  Repaired,     // it was not, and is now
-  NeedsRepair,  // a check: a repair would write
-  Unfixable,    // a WAVE file whose sizes no repair here can make true
-  NotWave,      // not a WAVE file
-  Failed,       // it could not be opened, read or written
-};
+Verdict VerdictOf(const zavevuv_report& r, bool check);
 
-// What a run says of one file, under its options: the verdict and the
-// exit status it asks for, and the lines to print, each empty where there
-// is none (-q, a file a walk passes over).
-struct Shown {
-  Verdict verdict = Verdict::Failed;
-  int status = 2;   // 0, 1 or 2
-  std::string out;  // "PATH: correct" and the like, or the JSON object
-  std::string err;  // the diagnostic of a failure: "zavevuv: PATH: REASON: STRERROR"
-};
+// "PATH: correct" and the like, with a line feed, for a file that did not fail.
+std::string Line(const std::string& path, const zavevuv_report& r, Verdict verdict);
 
-// The one step from a file's report to what is said of it. `named`: an
-// operand as it was named (a walk passes over files that are not WAVE).
-Shown ShowFile(const std::string& path, const zavevuv_report& report, const Options& options,
-               bool named);
+// "zavevuv: PATH: REASON[: STRERROR]" with a line feed; no STRERROR for 0.
+std::string Diagnostic(const std::string& path, const char* reason, int error);
 
-// The same for a folder or list that could not be read: `error` its errno, or 0.
-Shown ShowTrouble(const std::string& path, const char* reason, int error, const Options& options);
+// The diagnostic of a file that failed. `recursive`: a folder operand was
+// walked, not refused.
+std::string Failure(const std::string& path, const zavevuv_report& r, bool recursive);
 
-// The JSON object of one file, on a line.
-std::string JsonLine(const std::string& path, const zavevuv_report& report, bool check);
+// The JSON object of one file, on a line. `wouldFix`: a check's file that a
+// repair would write, whose outcome says so in its own word.
+std::string JsonLine(const std::string& path, const zavevuv_report& r, bool check, bool wouldFix);
 
-// "1,234,560".
-std::string Grouped(std::uint64_t n);
+// Files seen, of each verdict.
+using Seen = std::array<std::uint64_t, static_cast<std::size_t>(Verdict::Failed) + 1>;
+
+// "zavevuv: N files: ..." with a line feed; the progress line's counts.
+std::string Summary(const Seen& seen, std::uint64_t skipped, bool check);
+std::string Progress(const Seen& seen, bool check);
 
 }  // namespace zavevuv::cli

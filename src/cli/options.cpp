@@ -7,8 +7,8 @@
 #include <array>
 #include <string>
 
-#include "fd.h"
-#include "output.h"
+#include "say.h"
+#include "text.h"
 #include "zavevuv.h"
 
 namespace zavevuv::cli {
@@ -33,8 +33,7 @@ constexpr std::array<option, 11> kLong{{
 constexpr unsigned kMostJobs = 256;
 
 Request Wrong(const std::string& why) {
-  static_cast<void>(WriteAll(STDERR_FILENO,
-                             "zavevuv: " + why + "\nTry 'zavevuv --help' for more information.\n"));
+  Say(Stream::Err, "zavevuv: " + why + "\nTry 'zavevuv --help' for more information.\n");
   return Request::Usage;
 }
 
@@ -78,7 +77,7 @@ Request Parse(int argc, char** argv, Options& options) {
         options.json = true;
         break;
       case kFiles0:
-        options.files0 = ::optarg;
+        options.list = ::optarg;
         break;
       case kHelp:
         return Request::Help;
@@ -94,18 +93,18 @@ Request Parse(int argc, char** argv, Options& options) {
   for (int i = ::optind; i < argc; ++i) {
     options.operands.push_back(argv[i]);
   }
-  if (options.files0 != nullptr && !options.operands.empty()) {
+  if (options.list != nullptr && !options.operands.empty()) {
     return Wrong("extra operand '" + Escaped(options.operands.front(), true) +
                  "'\nfile operands cannot be combined with --files0-from");
   }
-  if (options.files0 == nullptr && options.operands.empty()) {
+  if (options.list == nullptr && options.operands.empty()) {
     return Wrong("missing file operand");
   }
   return Request::Run;
 }
 
 void PrintHelp() {
-  PrintOut(R"(Usage: zavevuv [OPTION]... FILE...
+  Say(Stream::Out, R"(Usage: zavevuv [OPTION]... FILE...
   or:  zavevuv [OPTION]... --files0-from=F
 Check the size fields of WAVE (RIFF, RF64, BW64), AIFF and Wave64 files
 against the audio they hold, and repair the wrong ones in place.
@@ -132,7 +131,7 @@ Full documentation: man zavevuv
 }
 
 void PrintVersion() {
-  PrintOut(std::string("zavevuv (zavevuv_32uvo) ") + ZAVEVUV_VERSION_STRING + R"(
+  Say(Stream::Out, std::string("zavevuv (zavevuv_32uvo) ") + ZAVEVUV_VERSION_STRING + R"(
 Copyright (C) 2026 The zavevuv_32uvo developers.
 License: MIT <https://opensource.org/licenses/MIT>.
 This is free software: you are free to change and redistribute it.

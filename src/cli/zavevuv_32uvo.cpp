@@ -2,28 +2,37 @@
 // zavevuv_32uvo: repairs the data length in WAV file headers.
 //   zavevuv_32uvo FILE.wav         checks and repairs one file
 //   zavevuv_32uvo LIST PREFIX      every name in LIST, with PREFIX put before it
+// The same run as zavevuv's, in this command's own words and statuses.
+#include "fd.h"
 #include "hold.h"
+#include "list.h"
 #include "open_path.h"
-#include "output.h"
-#include "tool.h"
+#include "run.h"
+#include "say.h"
+#include "stops.h"
 
 int main(int argc, char* argv[]) {
-  zavevuv::GuardStandardDescriptors();
+  using namespace zavevuv::cli;
+  GuardStandardDescriptors();
+  if (argc != 2 && argc != 3) {
+    Say(Stream::Out, Usage());  // none, or three or more (a user who meant several files)
+    return 1;
+  }
   zavevuv::HoldLeaseBreaksForTheRun();  // one thread: a lease break never ends the run
   zavevuv::AskRootOnceForTheRun();      // nor does it change who it runs as
-  int status = 1;
-  switch (argc - 1) {
-    case 1:
-      zavevuv::FIX_SIZE(argv[1]);
-      status = 0;
-      break;
-    case 2:
-      status = zavevuv::RunList(argv[1], argv[2]);
-      break;
-    default:
-      zavevuv::PrintUsage();  // none, or three or more (a user who meant several files)
-      break;
+  CatchStops();
+  zavevuv::GiveWayTo([] { return StopSignal() != 0; });  // no wait outlasts a stop
+  Options options;
+  options.dialect = Dialect::Classic;
+  if (argc == 3) {
+    options.list = argv[1];
+    options.prefix = argv[2];  // put directly in front of each name: no slash added
   }
-  // A message that could not be written fails the run, as in the coreutils.
-  return zavevuv::OutputLost() ? 1 : status;
+  Run run(options);
+  if (argc == 2) {
+    run.File(argv[1], true);
+  } else {
+    VisitList(options, run);
+  }
+  return run.Finish();
 }

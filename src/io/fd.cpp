@@ -2,10 +2,13 @@
 #include "fd.h"
 
 #include <fcntl.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
+#include <ctime>
 #include <string>
 
 #include "open_path.h"
@@ -48,12 +51,8 @@ Fd::~Fd() {
   errno = saved;
 }
 
-Fd Fd::Open(const char* path, int flags, const std::function<bool()>& waiting) {
-  int fd = -1;
-  do {
-    fd = ::open(path, flags);
-  } while (fd < 0 && errno == EINTR && (!waiting || waiting()));
-  return Fd(fd);
+Fd Fd::Open(const char* path, int flags) {
+  return Fd(Retry([&] { return ::open(path, flags); }));
 }
 
 bool Fd::Close() noexcept {
@@ -63,12 +62,69 @@ bool Fd::Close() noexcept {
   return fd >= 0 && ::close(fd) == 0;
 }
 
+bool Patiently(const std::function<bool()>& attempt, bool (*busy)(int)) {
+  for (long wait = 1'000'000; wait <= 1'024'000'000; wait *= 2) {
+    if (attempt()) {
+      return true;
+    }
+    if (!busy(errno) || GivingWay()) {
+      return false;
+    }
+    const int error = errno;
+    const struct timespec pause { wait / 1'000'000'000, wait % 1'000'000'000 };
+    ::nanosleep(&pause, nullptr);
+    errno = error;
+  }
+  return false;
+}
+
 namespace {
 
-Fd ReopenOnce(const Fd& named, const struct stat& st, const char* path, int flags,
-              const std::function<bool()>& waiting) {
+constexpr long kWriterWaitNs = 2'000'000'000;  // for a named pipe's writer
+constexpr suseconds_t kTickUs = 50'000;        // how often that wait asks
+
+extern "C" void OnTick(int /*signal*/) {}
+
+long Now() {
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  return now.tv_sec * 1'000'000'000L + now.tv_nsec;
+}
+
+// open(2) of a named pipe, waiting for a writer for about 2 seconds at
+// most, and no longer once the run is stopping. A timer's signal interrupts
+// the open every tick, so that neither the deadline nor a stop signal that
+// came just before the open can be missed.
+Fd OpenPipe(const char* path, int flags, bool* late) {
+  struct sigaction tick {};
+  struct sigaction before {};
+  tick.sa_handler = OnTick;  // no SA_RESTART: the open returns EINTR
+  sigemptyset(&tick.sa_mask);
+  ::sigaction(SIGALRM, &tick, &before);
+  const itimerval every{{0, kTickUs}, {0, kTickUs}};
+  itimerval saved{};
+  ::setitimer(ITIMER_REAL, &every, &saved);
+  const long deadline = Now() + kWriterWaitNs;
+  int fd = -1;
+  bool over = false;
+  do {
+    fd = ::open(path, flags);
+    over = Now() >= deadline;
+  } while (fd < 0 && errno == EINTR && !over && !GivingWay());
+  const int error = errno;
+  ::setitimer(ITIMER_REAL, &saved, nullptr);
+  ::sigaction(SIGALRM, &before, nullptr);
+  if (late != nullptr) {
+    *late = over;
+  }
+  errno = error;
+  return Fd(fd);
+}
+
+Fd ReopenOnce(const Fd& named, const struct stat& st, const char* path, int flags, bool* late) {
   const std::string self = "/proc/self/fd/" + std::to_string(named.get());
-  Fd fd = Fd::Open(self.c_str(), flags | O_NOCTTY | O_CLOEXEC, waiting);
+  Fd fd = S_ISFIFO(st.st_mode) ? OpenPipe(self.c_str(), flags | O_NOCTTY | O_CLOEXEC, late)
+                               : Fd::Open(self.c_str(), flags | O_NOCTTY | O_CLOEXEC);
   if (fd || errno != ENOENT) {
     return fd;
   }
@@ -86,16 +142,15 @@ Fd ReopenOnce(const Fd& named, const struct stat& st, const char* path, int flag
 
 }  // namespace
 
-Fd Reopen(const Fd& named, const struct stat& st, const char* path, int flags,
-          const std::function<bool()>& waiting) {
+Fd Reopen(const Fd& named, const struct stat& st, const char* path, int flags, bool* late) {
   Fd fd;
   if (S_ISREG(st.st_mode)) {
     // A lease held against the open makes it fail with EWOULDBLOCK (and
     // starts the lease's break) where it would wait.
-    Patiently([&] { return bool(fd = ReopenOnce(named, st, path, flags | O_NONBLOCK, waiting)); },
+    Patiently([&] { return bool(fd = ReopenOnce(named, st, path, flags | O_NONBLOCK, late)); },
               [](int error) { return error == EWOULDBLOCK; });
   } else {
-    fd = ReopenOnce(named, st, path, flags, waiting);
+    fd = ReopenOnce(named, st, path, flags, late);
   }
   // Reads of a pipe wait again, as any reader's do. A regular file opened
   // only to read keeps O_NONBLOCK: its reads never wait on it.

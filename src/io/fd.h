@@ -3,7 +3,6 @@
 #pragma once
 
 #include <sys/stat.h>
-#include <ctime>
 
 #include <cerrno>
 #include <cstdint>
@@ -26,9 +25,8 @@ class Fd {
   // Quiet: a path that needs to know whether closing worked calls Close.
   ~Fd();
 
-  // open(2), retried when a signal interrupts it, as long as `waiting` (when
-  // given) says to keep waiting; an invalid Fd on failure.
-  static Fd Open(const char* path, int flags, const std::function<bool()>& waiting = {});
+  // open(2), retried when a signal interrupts it; an invalid Fd on failure.
+  static Fd Open(const char* path, int flags);
 
   [[nodiscard]] int get() const noexcept { return fd_; }
   explicit operator bool() const noexcept { return fd_ >= 0; }
@@ -53,21 +51,8 @@ bool GivingWay();
 // Calls `attempt` until it returns true, while `busy(errno)` says its
 // failure is one to wait out, for about 2 seconds in all, in sleeps that
 // double from 1 ms, and no longer once the run is stopping; whether it
-// succeeded.
-template <typename Attempt, typename Busy>
-bool Patiently(Attempt attempt, Busy busy) {
-  for (long wait = 1'000'000; wait <= 1'024'000'000; wait *= 2) {
-    if (attempt()) {
-      return true;
-    }
-    if (!busy(errno) || GivingWay()) {
-      return false;
-    }
-    const struct timespec pause { wait / 1'000'000'000, wait % 1'000'000'000 };
-    ::nanosleep(&pause, nullptr);
-  }
-  return false;
-}
+// succeeded, errno as the last try left it.
+bool Patiently(const std::function<bool()>& attempt, bool (*busy)(int));
 
 // The file a path names, opened again for I/O through `named`, an O_PATH
 // descriptor of it: the same inode, with no second lookup of the name. Where
@@ -76,10 +61,11 @@ bool Patiently(Attempt attempt, Busy busy) {
 // when it is still the inode `st` describes. A regular file on which another
 // process holds a lease that the open would break is not waited on for the
 // kernel's lease-break-time: the open is tried again for about 2 seconds.
-// A named pipe is waited on for a writer; a signal that interrupts the wait
-// ends it (EINTR) when `waiting`, if given, says to stop.
+// A named pipe is waited on for a writer for about 2 seconds, and no longer
+// once the run is stopping; then nothing, errno EINTR (`late`: the 2 seconds
+// passed).
 Fd Reopen(const Fd& named, const struct stat& st, const char* path, int flags,
-          const std::function<bool()>& waiting = {});
+          bool* late = nullptr);
 
 // A regular file, open read-only, and its length; unless `onlyRead`, only
 // one we may write. Nothing but a regular file is ever opened for I/O: a

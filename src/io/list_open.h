@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// A list of names, opened by either command.
+// A list of names, as either command opens one: under root's rule for
+// links, and never a device that acts on being opened.
 #pragma once
 
 #include <cstddef>
@@ -27,7 +28,7 @@ struct ListFile {
 // A regular file, a pipe or named pipe, a socket, /dev/null or a terminal,
 // opened for reading. A named pipe is waited on for a writer for about 2
 // seconds, as a file under another process's lease is, and no longer once
-// `stopping` says so.
-ListFile OpenList(const char* path, bool (*stopping)() = nullptr);
+// the run is stopping (GiveWayTo).
+ListFile OpenList(const char* path);
 
 }  // namespace zavevuv

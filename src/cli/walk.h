@@ -1,25 +1,26 @@
 // SPDX-License-Identifier: MIT
-// The files a run is given: the operands, the folders walked under -r, and
-// names read from a list of NUL-terminated names.
+// The files a run is given: its operands, and under -r the folders walked.
 #pragma once
 
-#include <csignal>
+#include <cstddef>
 #include <string>
 
 #include "options.h"
+#include "words.h"
 
 namespace zavevuv::cli {
 
-// What the run does with each file it is given.
+// What the run does with each file and event it is given.
 class Sink {
  public:
   virtual ~Sink() = default;
-  // A regular file found in a walk, or an operand as it was named.
+  // A regular file found in a walk, or an operand or a list's name as it was
+  // named.
   virtual void File(const std::string& path, bool named) = 0;
   // A symbolic link, device, pipe or socket in a walk: not looked at.
   virtual void Skipped() = 0;
-  // A folder or list that could not be read; `error` its errno, or 0.
-  virtual void Trouble(const std::string& path, const char* reason, int error) = 0;
+  // An event of a list or a walk at `path`; `error` its errno, or 0.
+  virtual void Tell(Event event, const std::string& path, int error, std::size_t count = 0) = 0;
   // Whether the run is to stop (a signal came); asked between files.
   [[nodiscard]] virtual bool Stopping() const = 0;
 };
@@ -28,10 +29,5 @@ class Sink {
 // links not followed; with -x, no other mount entered); anything else goes
 // to the sink as named.
 void Visit(const std::string& operand, const Options& options, Sink& sink);
-
-// Each name in the list at `from` ("-": standard input), NUL-terminated (the
-// last one may be unterminated), visited in order as it is read: the list
-// may be of any length.
-void VisitList(const char* from, const Options& options, Sink& sink);
 
 }  // namespace zavevuv::cli

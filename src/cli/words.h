@@ -1,0 +1,124 @@
+// SPDX-License-Identifier: MIT
+// Every word either command says, in one place: for each outcome of the
+// library and each event of a list or a walk, zavevuv_32uvo's line and
+// zavevuv's; and the one step from a file's report, or an event, to what is
+// said of it, on which stream, with which exit status.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+
+#include "options.h"
+#include "say.h"
+#include "zavevuv.h"
+
+namespace zavevuv::cli {
+
+// What zavevuv makes of a file.
+enum class Verdict {
+  Correct,      // every size field is right
+  Repaired,     // it was not, and is now
+  NeedsRepair,  // a check: a repair would write
+  Unfixable,    // an audio file whose sizes no repair here can make true
+  NotAudio,     // no file the library knows
+  Failed,       // it could not be opened, read or written
+};
+
+// An outcome's words: zavevuv_32uvo's line ("%s": the path), and zavevuv's
+// verdict (before a check and the file's kind refine it) and, for a failure,
+// its reason.
+struct OutcomeWords {
+  const char* classic;
+  Verdict verdict;
+  const char* reason;
+};
+
+// Each outcome, in the order of its code.
+inline constexpr std::array<OutcomeWords, ZAVEVUV_BUSY + 1> kOutcomeWords{{
+    {"The header in %s appears to be correct.\n", Verdict::Correct, nullptr},
+    {"Header was fixed successfully in %s.\n", Verdict::Repaired, nullptr},
+    {"Data block in %s is too large for a wave file header; its sizes now say to read to the end "
+     "of the file.\n",
+     Verdict::Unfixable, nullptr},
+    {"Data block in %s is too large for a wave file header.\n", Verdict::Unfixable, nullptr},
+    {"The header in %s is truncated.\n", Verdict::Unfixable, nullptr},
+    {"Cannot find data block in wave file!\n", Verdict::Unfixable, nullptr},
+    {"File called %s cannot be found.\n", Verdict::Failed, "cannot open"},
+    {"Unable to read header in %s.\n", Verdict::Failed, "cannot read"},
+    {"Unable to write data to header in %s.\n", Verdict::Failed, "cannot write"},
+    {"Unable to read header in %s.\n", Verdict::Failed, "out of memory"},    // no memory
+    {"File called %s cannot be found.\n", Verdict::Failed, "cannot check"},  // invalid
+    {"File called %s cannot be found.\n", Verdict::Failed,
+     "busy: another process holds the file; nothing written, try again"},
+}};
+
+// What a list or a walk meets besides files.
+enum class Event {
+  ListMissing,       // nothing by the list's name (errno)
+  ListCannotOpen,    // the list cannot be opened (errno)
+  ListDevice,        // a device that may act on being opened: never opened
+  ListNoWriter,      // a named pipe no process opened for writing in 2 seconds
+  ListUnreadable,    // a read failed (errno), or its bytes are no list
+  ListCount,         // zavevuv_32uvo: the names read, before the first file
+  ListLonger,        // zavevuv_32uvo: the list names more than were taken
+  EmptyName,         // zavevuv: an empty name (a run of them, said once)
+  EmptyNames,        // zavevuv: 512 in a row: the list is read no further
+  NameTooLong,       // zavevuv: a name longer than any path, not held
+  FolderCannotOpen,  // a walk's folder (errno)
+  FolderCannotRead,
+  Count_,
+};
+
+// An event's words: zavevuv_32uvo's line ("%s": the list, "%i": a count)
+// and the status it asks for; zavevuv's reason. Null where a dialect never
+// meets the event.
+struct EventWords {
+  const char* classic;
+  int classicStatus;
+  const char* reason;
+};
+
+inline constexpr std::array<EventWords, static_cast<std::size_t>(Event::Count_)> kEventWords{{
+    {"List called %s does not exist\n", 1, "cannot open list"},
+    {"List called %s cannot be read\n", 1, "cannot open list"},
+    {"List called %s cannot be read\n", 1, "cannot open list: a device, never opened as one"},
+    {"List called %s cannot be read\n", 1, "cannot open list: no writer opened it in 2 seconds"},
+    {"List called %s cannot be read\n", 1, "cannot read list"},
+    {"Read a list containing %i files\n", 0, nullptr},
+    {"List called %s names more than %i files; the rest were not checked.\n", 0, nullptr},
+    {nullptr, 0, "invalid zero-length file name"},
+    {nullptr, 0, "invalid zero-length file names in a row: list read no further"},
+    {nullptr, 0, "cannot open"},
+    {nullptr, 0, "cannot open folder"},
+    {nullptr, 0, "cannot read folder"},
+}};
+
+// What a run says of one file or event: the lines, each empty where there is
+// none, zavevuv's verdict, and the exit status it asks for.
+struct Shown {
+  Verdict verdict = Verdict::Failed;
+  int status = 0;
+  std::string out;  // the line on standard output
+  std::string err;  // the diagnostic on standard error
+};
+
+// The one step from a file's report to what is said of it. `named`: an
+// operand as it was named, or a name of a list (a walk passes over files
+// that are not audio).
+Shown ShowFile(const std::string& path, const zavevuv_report& report, const Options& options,
+               bool named);
+
+// The same for an event of a list or a walk, at `path` (the list's or the
+// folder's; a list's name as "LIST:N"); `error` its errno or 0, `count` the
+// names of ListCount.
+Shown ShowEvent(Event event, const std::string& path, int error, std::size_t count,
+                const Options& options);
+
+// The status of a run whose standard output could not be written.
+int LostOutputStatus(const Options& options);
+
+// zavevuv_32uvo's usage text, with the version.
+std::string Usage();
+
+}  // namespace zavevuv::cli

@@ -31,7 +31,7 @@ LIST = {"card/take1.wav": CRASHED, "card/take2.wav": GOOD, "card/sub/take3.wav":
 
 def summary(n, correct, fixed, unfixable, other, failed, check=False, skipped=0):
     return (f"zavevuv: {n} files: {correct} correct, {fixed} {'to fix' if check else 'fixed'}, {unfixable} "
-            f"not fixable, {other} not WAVE, {failed} failed"
+            f"not fixable, {other} not audio, {failed} failed"
             + (f"; {skipped} skipped (links, special files)" if skipped else "") + "\n")
 
 
@@ -46,7 +46,7 @@ TABLE = [
     ({"a.wav": GOOD, "b.wav": CRASHED, "notes.wav": b"text", "dir/x": b"", "cut.wav": CUT,
       "big.wav": take(100, riff=200), "-n.wav": GOOD}, [
         (["a.wav", "b.wav", "notes.wav", "missing.wav", "dir", "cut.wav"], None,
-         "a.wav: correct\nb.wav" + FIX1 + "notes.wav: not a WAVE file\n"
+         "a.wav: correct\nb.wav" + FIX1 + "notes.wav: not audio\n"
          "cut.wav: truncated: the file ends inside the data chunk's size field\n",
          "zavevuv: missing.wav: cannot open: No such file or directory\n"
          "zavevuv: dir: a folder, walked only with -r: Is a directory\n" + summary(6, 1, 1, 1, 1, 2), 2),
@@ -58,7 +58,10 @@ TABLE = [
         (["-y", "a.wav"], None, "", "zavevuv: invalid option -- 'y'\n" + TRY, 2),
         (["-j0", "a.wav"], None, "", "zavevuv: invalid number of jobs: '0'\n" + TRY, 2),
         (["--jobs=257", "a.wav"], None, "", "zavevuv: invalid number of jobs: '257'\n" + TRY, 2),
-        (["-j", "256", "-n", "a.wav", "b.wav"], None, "a.wav: correct\nb.wav: correct\n", summary(2, 2, 0, 0, 0, 0, check=True), 0),
+        (["-j", "256", "-n", "a.wav", "b.wav"], None, "a.wav: correct\nb.wav: correct\n", "", 0),  # no summary: all well
+        (["-vn", "a.wav", "b.wav"], None, "a.wav: correct\nb.wav: correct\n", summary(2, 2, 0, 0, 0, 0, check=True), 0),
+        (["--j", "a.wav"], None, "", "zavevuv: option '--j' is ambiguous; possibilities: '--json' '--jobs'\n" + TRY, 2),
+        (["a.wav", "-j"], None, "", "zavevuv: option requires an argument -- 'j'\n" + TRY, 2),
         ([], None, "", "zavevuv: missing file operand\n" + TRY, 2),
         (["--files0-from=-", "a.wav"], None, "", "zavevuv: extra operand 'a.wav'\n"
          "file operands cannot be combined with --files0-from\n" + TRY, 2)]),
@@ -68,8 +71,7 @@ TABLE = [
          summary(5, 1, 2, 0, 2, 0, check=True, skipped=1), 1),
         (["card/", "-rq"], None, "card/sub/take3.wav: fixed: data size 4 -> 88,200 bytes (0.50 s)\n"
          "card/take1.wav" + FIX1, "", 0),
-        (["-r", "card/sub", "card/link.wav"], None, "card/sub/take3.wav: correct\ncard/link.wav: correct\n",
-         summary(2, 2, 0, 0, 0, 0), 0)]),
+        (["-r", "card/sub", "card/link.wav"], None, "card/sub/take3.wav: correct\ncard/link.wav: correct\n", "", 0)]),
     ({"s/a.aiff": AIFF, "s/b.w64": W64, "s/c.aif": aiff(None, None, None, 400) + bytes(400),
       "s/d.aiff": aiff(0, 0, 0, 1 << 20)[:40]}, [
         (["-rn", "s"], None, "s/a.aiff: would fix: AIFF data size 0 -> 176,400 bytes (1.00 s)\n"
@@ -79,7 +81,7 @@ TABLE = [
          "s/b.w64: fixed: Wave64 data size 0 -> 176,400 bytes (1.00 s)\ns/d.aiff: no data chunk\n", "", 1)]),
     ({"a.wav": GOOD, "a\nb.wav": CRASHED, "fifo": None, "e\x1b[2J\u009b\udc9b\\.wav": GOOD}, [
         (["-n", "e\x1b[2J\u009b\udc9b\\.wav"], None, "e\\033[2J\\302\\233\\233\\\\.wav: correct\n", "", 0),
-        (["--files0-from=-"], b"a.wav\0a\nb.wav", "a.wav: correct\na\\nb.wav" + FIX1, summary(2, 1, 1, 0, 0, 0), 0),
+        (["--files0-from=-"], b"a.wav\0a\nb.wav", "a.wav: correct\na\\nb.wav" + FIX1, "", 0),
         (["--files0-from", "-", "-q"], b"a.wav\0\0a\nb.wav\0", "", "zavevuv: -:2: invalid zero-length file name\n", 2),
         (["--files0-from=none"], None, "", "zavevuv: none: cannot open list: No such file or directory\n", 2),
         (["--files0-from=-"], b"x" * (64 << 20) + b"\0a.wav", "a.wav: correct\n",  # bounded memory, one line
@@ -274,7 +276,8 @@ def table():
             r = zavevuv.check(os.fsencode(o["path"]))
             seconds = None if r.frames is None else round(r.frames / r.sample_rate, 6)
             expect("--json " + o["path"], o, {
-                "path": o["path"], "outcome": r.outcome.name.lower().replace("_", "-"), "check": True,
+                "path": o["path"], "outcome": "would-fix" if r.needs_repair else r.outcome.name.lower().replace("_", "-"),
+                "check": True,
                 "kind": {1: "not-wave", 2: "riff", 3: "rf64", 4: "w64", 5: "aiff", 6: "aifc"}[r.kind.value],
                 "error": None, "write_error": None,
                 "fields": r.fields, "data_chunk": r.data_chunk, "stated_bytes": r.stated_bytes,
@@ -294,9 +297,14 @@ if __name__ == "__main__":
     expect("--version", zv("--version")[0].splitlines()[0], f"zavevuv (zavevuv_32uvo) {version}")
     expect("--help", zv("--help")[0].splitlines()[0], "Usage: zavevuv [OPTION]... FILE...")
     completion = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "completion", "zavevuv")
-    script = f'. "{completion}"; COMP_WORDS=(zavevuv --ch); COMP_CWORD=1; _zavevuv; echo "${{COMPREPLY[@]}}"'
-    expect("bash completion", subprocess.run(["bash", "-O", "extglob", "-c", script], capture_output=True,
-                                             text=True).stdout, "--check\n")
+    with tempfile.TemporaryDirectory() as d:  # names with spaces, quotes and line feeds stay whole
+        os.chdir(d)
+        make({"my take.wav": GOOD, "it's.AIF": GOOD, "new\nline.wav": GOOD, "notes.txt": b"", "sub/x": b""})
+        for word, want in (("--ch", ["--check"]), ("", ["it's.AIF", "my take.wav", "new\nline.wav", "sub"]),
+                           ("'my t", ["my take.wav"]), ("my\\ t", ["my take.wav"]), ("it\\'", ["it's.AIF"])):
+            script = f'. "$0"; COMP_WORDS=(zavevuv "$1"); COMP_CWORD=1; _zavevuv; printf "%s\\0" "${{COMPREPLY[@]}}"'
+            done = subprocess.run(["bash", "-c", script, completion, word], capture_output=True, text=True, cwd=d)
+            expect(f"bash completion of {word!r}", sorted(done.stdout.split("\0")[:-1]), want)
     table()
     print("\n".join(failures) or "all passed")
     sys.exit(1 if failures else 0)

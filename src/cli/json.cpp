@@ -93,17 +93,16 @@ const char* Bool(bool value) { return value ? "true" : "false"; }
 
 }  // namespace
 
-std::string JsonLine(const std::string& path, const zavevuv_report& r, bool check,
-                     bool /*wouldFix*/) {
-  return R"({"path":)" + Quoted(path) + R"(,"outcome":")" + zavevuv_outcome_name(r.outcome) +
-         R"(","check":)" + Bool(check) + R"(,"kind":)" + Kind(r.kind) + R"(,"error":)" +
-         Error(r.error) + R"(,"write_error":)" + Error(r.write_error) + R"(,"fields":)" +
-         std::to_string(r.fields) + R"(,"data_chunk":)" + Count(r.data_chunk) +
-         R"(,"stated_bytes":)" + std::to_string(r.stated_bytes) + R"(,"audio_bytes":)" +
-         std::to_string(r.audio_bytes) + R"(,"stated_frames":)" + Count(r.stated_frames) +
-         R"(,"frames":)" + Count(r.frames) + R"(,"sample_rate":)" +
-         (r.sample_rate != 0 ? std::to_string(r.sample_rate) : "null") + R"(,"stated_seconds":)" +
-         Seconds(r.stated_frames, r.sample_rate) + R"(,"seconds":)" +
+std::string JsonLine(const std::string& path, const zavevuv_report& r, bool check, bool wouldFix) {
+  return R"({"path":)" + Quoted(path) + R"(,"outcome":")" +
+         (wouldFix ? "would-fix" : zavevuv_outcome_name(r.outcome)) + R"(","check":)" +
+         Bool(check) + R"(,"kind":)" + Kind(r.kind) + R"(,"error":)" + Error(r.error) +
+         R"(,"write_error":)" + Error(r.write_error) + R"(,"fields":)" + std::to_string(r.fields) +
+         R"(,"data_chunk":)" + Count(r.data_chunk) + R"(,"stated_bytes":)" +
+         std::to_string(r.stated_bytes) + R"(,"audio_bytes":)" + std::to_string(r.audio_bytes) +
+         R"(,"stated_frames":)" + Count(r.stated_frames) + R"(,"frames":)" + Count(r.frames) +
+         R"(,"sample_rate":)" + (r.sample_rate != 0 ? std::to_string(r.sample_rate) : "null") +
+         R"(,"stated_seconds":)" + Seconds(r.stated_frames, r.sample_rate) + R"(,"seconds":)" +
          Seconds(r.frames, r.sample_rate) + R"(,"rf64":)" +
          Bool(r.kind == ZAVEVUV_KIND_RF64 || r.rf64 != 0) + R"(,"insert":)" + Bool(r.insert != 0) +
          "}\n";

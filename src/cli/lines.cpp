@@ -122,7 +122,7 @@ std::string Line(const std::string& path, const zavevuv_report& r, Verdict verdi
     case Verdict::Unfixable:
       return name + Unfixable(r) + "\n";
     default:
-      return name + "not a WAVE file\n";
+      return name + "not audio\n";
   }
 }
 
@@ -163,7 +163,7 @@ std::string Summary(const Seen& seen, std::uint64_t skipped, bool check) {
   std::string line = "zavevuv: " + Grouped(files) + " files: " + n(Verdict::Correct) +
                      " correct, " + Grouped(fixed) + (check ? " to fix, " : " fixed, ") +
                      n(Verdict::Unfixable) + " not fixable, " + n(Verdict::NotAudio) +
-                     " not WAVE, " + n(Verdict::Failed) + " failed";
+                     " not audio, " + n(Verdict::Failed) + " failed";
   if (skipped != 0) {
     line += "; " + Grouped(skipped) + " skipped (links, special files)";
   }

@@ -16,12 +16,13 @@ namespace {
 
 enum LongOnly { kJson = 256, kFiles0, kHelp, kVersion };
 
-constexpr std::array<option, 11> kLong{{
+constexpr std::array<option, 12> kLong{{
     {"check", no_argument, nullptr, 'n'},
     {"recursive", no_argument, nullptr, 'r'},
     {"one-file-system", no_argument, nullptr, 'x'},
     {"quiet", no_argument, nullptr, 'q'},
     {"silent", no_argument, nullptr, 'q'},
+    {"verbose", no_argument, nullptr, 'v'},
     {"json", no_argument, nullptr, kJson},
     {"files0-from", required_argument, nullptr, kFiles0},
     {"jobs", required_argument, nullptr, 'j'},
@@ -31,9 +32,12 @@ constexpr std::array<option, 11> kLong{{
 }};
 
 constexpr unsigned kMostJobs = 256;
+constexpr const char* kTry = "Try 'zavevuv --help' for more information.\n";
 
+// A usage error said in zavevuv's own words, then the pointer to --help.
 Request Wrong(const std::string& why) {
-  Say(Stream::Err, "zavevuv: " + why + "\nTry 'zavevuv --help' for more information.\n");
+  Say(Stream::Err, "zavevuv: " + why + "\n");
+  Say(Stream::Err, kTry);
   return Request::Usage;
 }
 
@@ -49,45 +53,55 @@ bool JobsFrom(const char* text, unsigned& jobs) {
   return *text != '\0' && n != 0;
 }
 
+// One option getopt_long returned; Run to go on.
+Request Take(int c, Options& options) {
+  switch (c) {
+    case 'n':
+      options.check = true;
+      break;
+    case 'r':
+      options.recursive = true;
+      break;
+    case 'q':
+      options.quiet = true;
+      break;
+    case 'v':
+      options.verbose = true;
+      break;
+    case 'x':
+      options.oneFileSystem = true;
+      break;
+    case 'j':
+      if (!JobsFrom(::optarg, options.jobs)) {
+        return Wrong("invalid number of jobs: '" + Escaped(::optarg, true) + "'");
+      }
+      break;
+    case kJson:
+      options.json = true;
+      break;
+    case kFiles0:
+      options.list = ::optarg;
+      break;
+    case kHelp:
+      return Request::Help;
+    case kVersion:
+      return Request::Version;
+    default:  // getopt said what was wrong, ambiguity included
+      Say(Stream::Err, kTry);
+      return Request::Usage;
+  }
+  return Request::Run;
+}
+
 }  // namespace
 
 Request Parse(int argc, char** argv, Options& options) {
-  ::opterr = 0;  // said here, with the command's name rather than argv[0]
-  for (int c = 0; (c = ::getopt_long(argc, argv, ":nrqxj:", kLong.data(), nullptr)) != -1;) {
-    const std::string given = argv[::optind - 1];
-    switch (c) {
-      case 'n':
-        options.check = true;
-        break;
-      case 'r':
-        options.recursive = true;
-        break;
-      case 'q':
-        options.quiet = true;
-        break;
-      case 'x':
-        options.oneFileSystem = true;
-        break;
-      case 'j':
-        if (!JobsFrom(::optarg, options.jobs)) {
-          return Wrong("invalid number of jobs: '" + Escaped(::optarg, true) + "'");
-        }
-        break;
-      case kJson:
-        options.json = true;
-        break;
-      case kFiles0:
-        options.list = ::optarg;
-        break;
-      case kHelp:
-        return Request::Help;
-      case kVersion:
-        return Request::Version;
-      case ':':
-        return Wrong("option '" + Escaped(given, true) + "' requires an argument");
-      default:
-        return Wrong(::optopt != 0 ? std::string("invalid option -- '") + char(::optopt) + "'"
-                                   : "unrecognized option '" + Escaped(given, true) + "'");
+  // getopt's own diagnostics, under the command's name whatever path ran it.
+  static std::string name = "zavevuv";
+  argv[0] = name.data();
+  for (int c = 0; (c = ::getopt_long(argc, argv, "nrqvxj:", kLong.data(), nullptr)) != -1;) {
+    if (const Request request = Take(c, options); request != Request::Run) {
+      return request;
     }
   }
   for (int i = ::optind; i < argc; ++i) {
@@ -106,8 +120,8 @@ Request Parse(int argc, char** argv, Options& options) {
 void PrintHelp() {
   Say(Stream::Out, R"(Usage: zavevuv [OPTION]... FILE...
   or:  zavevuv [OPTION]... --files0-from=F
-Check the size fields of WAVE (RIFF, RF64, BW64), AIFF and Wave64 files
-against the audio they hold, and repair the wrong ones in place.
+Check the size fields of audio files (WAVE: RIFF, RF64, BW64; AIFF, AIFF-C;
+Wave64) against the audio they hold, and repair the wrong ones in place.
 
   -n, --check          look only: say what a repair would do, write nothing
   -r, --recursive      walk each FILE that is a folder (links are not followed);
@@ -119,11 +133,12 @@ against the audio they hold, and repair the wrong ones in place.
                          --check); the lines still come in order
   -q, --quiet, --silent  print only the files that need or got a repair, and
                          the failures
+  -v, --verbose        print the summary even when every file is correct
       --json           print one JSON object per file (JSON Lines)
       --help           display this help and exit
       --version        output version information and exit
 
-Exit status is 0 if every WAVE file is correct (after the repair, or with
+Exit status is 0 if every audio file is correct (after the repair, or with
 --check already), 1 if some file still needs a repair, 2 if trouble.
 
 Full documentation: man zavevuv

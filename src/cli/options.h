@@ -22,6 +22,7 @@ struct Options {
   bool recursive = false;             // -r: walk folders
   bool oneFileSystem = false;         // -x: no other mount entered in a walk
   bool quiet = false;                 // -q: only repairs, needed or made, and failures
+  bool verbose = false;               // -v: the summary, even when all is well
   bool json = false;                  // --json: one object per file
   const char* list = nullptr;         // zavevuv_32uvo's list, or --files0-from ("-": stdin)
   std::string prefix;                 // zavevuv_32uvo: put before each listed name
@@ -29,8 +30,8 @@ struct Options {
   std::vector<const char*> operands;  // in order
 };
 
-// What the command line asks for; Usage when it is wrong, after saying why on
-// standard error.
+// What the command line asks for; Usage when it is wrong, after getopt said
+// why on standard error.
 enum class Request { Run, Help, Version, Usage };
 
 Request Parse(int argc, char** argv, Options& options);

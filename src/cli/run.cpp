@@ -114,8 +114,12 @@ void Run::Erase() {
 int Run::Finish() {
   jobs_.reset();  // every file begun is done and said
   Erase();
+  // A summary where it tells something: asked for, on a terminal, where a
+  // file needs attention or the run was stopped; never under -q, nor for one
+  // file.
   const std::uint64_t files = std::accumulate(seen_.begin(), seen_.end(), std::uint64_t{0});
-  if (options_.dialect == Dialect::Gnu && files > 1 && !options_.quiet) {
+  const bool tells = options_.verbose || terminal_ || status_ != 0 || StopSignal() != 0;
+  if (options_.dialect == Dialect::Gnu && files > 1 && !options_.quiet && tells) {
     Say(Stream::Err, Summary(seen_, skipped_, options_.check));
   }
   if (const int signal = StopSignal(); signal != 0) {

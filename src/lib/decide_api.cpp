@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
+#include <new>
 #include <vector>
 
 #include "head_block.h"
@@ -92,7 +93,7 @@ int zavevuv_head_block(const zavevuv_plan* plan, uint64_t b, void* out, size_t o
         HeadBlock(Upgrade{plan->form_end, plan->audio_bytes, plan->frames}, b);
     std::copy(block.begin(), block.end(), static_cast<unsigned char*>(out));
     return 0;
-  } catch (...) {
+  } catch (const std::bad_alloc&) {  // the block of b bytes (64 KiB at most): nothing else throws
     return ZAVEVUV_NO_MEMORY;
   }
 }

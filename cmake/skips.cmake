@@ -1,0 +1,28 @@
+# SPDX-License-Identifier: MIT
+# cmake -DLOG=Testing/Temporary/LastTest.log -P skips.cmake: after ctest (as
+# CTEST_CUSTOM_POST_TEST), each test that skipped itself, with the reason it
+# gave: its line "SKIPPED: reason", or GoogleTest's message after "Skipped".
+cmake_minimum_required(VERSION 3.25)
+if(NOT EXISTS "${LOG}")
+  return()
+endif()
+file(STRINGS "${LOG}" lines)
+set(name "")
+set(reason "")
+set(after_skipped FALSE)
+foreach(line IN LISTS lines)
+  if(line MATCHES "^[0-9]+/[0-9]+ Testing: (.*)$")
+    set(name "${CMAKE_MATCH_1}")
+    set(reason "no reason given")
+  elseif(line MATCHES "SKIPPED: (.*)$")
+    set(reason "${CMAKE_MATCH_1}")
+  elseif(after_skipped)
+    set(reason "${line}")
+  elseif(line MATCHES "^Skip regular expression found in output")
+    message("skipped: ${name}: ${reason}")
+  endif()
+  set(after_skipped FALSE)
+  if(line MATCHES ": Skipped$")
+    set(after_skipped TRUE)
+  endif()
+endforeach()

@@ -7,7 +7,7 @@
 # layer to another.
 cmake_minimum_required(VERSION 3.25)
 set(layers core io lib cli)
-set(cli_below zavevuv.h codes.h outcome.h format.h fd.h open_path.h hold.h list_open.h)
+set(cli_below zavevuv.h codes.h outcome.h format.h fd.h open_path.h hold.h list_open.h report.h)
 set(crossing 0)
 foreach(layer IN LISTS layers)
   list(FIND layers ${layer} rank)

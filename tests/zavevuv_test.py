@@ -26,7 +26,7 @@ GOOD, CRASHED, CUT = take(100), take(44100, 0, 36), take(0)[:42]
 AIFF, W64 = aiff(0, 0, 0, 176400) + bytes(176400), w64(0, 24, 176400) + bytes(176400)  # as ffmpeg, sox leave them
 FIX1 = ": fixed: data size 0 -> 176,400 bytes (1.00 s)\n"
 LIST = {"card/take1.wav": CRASHED, "card/take2.wav": GOOD, "card/sub/take3.wav": take(22050, 4),
-        "card/notes.wav": b"not audio\n", "card/link.wav": "take2.wav", "card/a.txt": b""}
+        "card/notes.wav": b"not audio\n", "card/link.wav": "take2.wav", "card/a.txt": b"", "card/fifo": None}
 
 
 def summary(n, correct, fixed, unfixable, other, failed, check=False, skipped=0):
@@ -68,7 +68,7 @@ TABLE = [
     (LIST, [
         (["-rn", "card"], None, "card/sub/take3.wav: would fix: data size 4 -> 88,200 bytes (0.50 s)\n"
          "card/take1.wav: would fix: data size 0 -> 176,400 bytes (1.00 s)\ncard/take2.wav: correct\n",
-         summary(5, 1, 2, 0, 2, 0, check=True, skipped=1), 1),
+         summary(5, 1, 2, 0, 2, 0, check=True, skipped=2), 1),  # a link and a FIFO, never opened
         (["card/", "-rq"], None, "card/sub/take3.wav: fixed: data size 4 -> 88,200 bytes (0.50 s)\n"
          "card/take1.wav" + FIX1, "", 0),
         (["-r", "card/sub", "card/link.wav"], None, "card/sub/take3.wav: correct\ncard/link.wav: correct\n", "", 0)]),

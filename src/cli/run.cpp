@@ -7,6 +7,7 @@
 #include <csignal>
 #include <numeric>
 
+#include "report.h"
 #include "say.h"
 #include "stops.h"
 
@@ -64,6 +65,20 @@ void Run::File(const std::string& path, bool named) {
     return;
   }
   Print(ShowFile(path, ReportOf(path), options_, named));
+  Progress();
+}
+
+// A check in this thread looks at a walk's file once, by its name in its
+// folder: the walk knows it is a regular file. Anything else goes by path.
+void Run::Entry(int folder, const std::string& name, const std::string& path) {
+  if (jobs_ || !options_.check) {
+    File(path, false);
+    return;
+  }
+  zavevuv_report report{};
+  report.size = sizeof report;
+  CheckEntry(folder, name.c_str(), &report);
+  Print(ShowFile(path, report, options_, false));
   Progress();
 }
 

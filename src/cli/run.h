@@ -21,6 +21,7 @@ class Run final : public Sink {
  public:
   explicit Run(const Options& options);
   void File(const std::string& path, bool named) override;
+  void Entry(int folder, const std::string& name, const std::string& path) override;
   void Skipped() override { ++skipped_; }
   void Tell(Event event, const std::string& path, int error, std::size_t count) override;
   [[nodiscard]] bool Stopping() const override;

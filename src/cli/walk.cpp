@@ -93,7 +93,7 @@ void Walk(Fd fd, const std::string& path, std::uint64_t mount, Sink& sink) {
         sink.Tell(Event::FolderCannotOpen, child, errno);
       }
     } else if (type == DT_REG) {
-      sink.File(child, false);
+      sink.Entry(at, entry.name, child);
     } else {
       sink.Skipped();
     }

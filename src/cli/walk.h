@@ -14,9 +14,11 @@ namespace zavevuv::cli {
 class Sink {
  public:
   virtual ~Sink() = default;
-  // A regular file found in a walk, or an operand or a list's name as it was
-  // named.
+  // An operand or a list's name as it was named, or a regular file a walk
+  // found.
   virtual void File(const std::string& path, bool named) = 0;
+  // A regular file a walk found, as `name` in the folder open as `folder`.
+  virtual void Entry(int folder, const std::string& name, const std::string& path) = 0;
   // A symbolic link, device, pipe or socket in a walk: not looked at.
   virtual void Skipped() = 0;
   // An event of a list or a walk at `path`; `error` its errno, or 0.

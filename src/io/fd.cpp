@@ -173,7 +173,7 @@ Fd Resolve(const char* path, struct stat& st) {
 
 }  // namespace
 
-std::optional<RegularFile> OpenRegular(const char* path, bool onlyRead) {
+std::optional<RegularFile> OpenRegular(const char* path) {
   RegularFile file;
   Fd named = Resolve(path, file.st);
   if (!named) {
@@ -183,21 +183,33 @@ std::optional<RegularFile> OpenRegular(const char* path, bool onlyRead) {
     errno = S_ISDIR(file.st.st_mode) ? EISDIR : EINVAL;
     return std::nullopt;
   }
-  // Whether a write would be allowed, asked as an open for writing would be
-  // (permissions, a read-only mount, an immutable file) without opening for
-  // writing: that would wake every watcher of the file and break its leases.
-  if (::faccessat(named.get(), "", W_OK, AT_EMPTY_PATH | AT_EACCESS) != 0) {
-    file.writeError = errno;
-    if (!onlyRead) {
-      return std::nullopt;
-    }
-  }
   file.fd = Reopen(named, file.st, path, O_RDONLY);
   if (!file.fd) {
     return std::nullopt;
   }
   static_cast<void>(named.Close());  // it was never read or written
   return file;
+}
+
+std::optional<RegularFile> OpenEntry(int folder, const char* name) {
+  RegularFile file;
+  constexpr int kFlags = O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC;
+  // Another process's lease held against the open: tried again, as Reopen does.
+  Patiently(
+      [&] { return bool(file.fd = Fd(Retry([&] { return ::openat(folder, name, kFlags); }))); },
+      [](int error) { return error == EWOULDBLOCK; });
+  if (!file.fd || !Stat(file.fd, file.st)) {
+    return std::nullopt;
+  }
+  if (!S_ISREG(file.st.st_mode)) {
+    errno = S_ISDIR(file.st.st_mode) ? EISDIR : EINVAL;
+    return std::nullopt;
+  }
+  return file;
+}
+
+int WriteError(const RegularFile& file) {
+  return ::faccessat(file.fd.get(), "", W_OK, AT_EMPTY_PATH | AT_EACCESS) == 0 ? 0 : errno;
 }
 
 Fd OpenForWriting(const RegularFile& file, const char* path) {

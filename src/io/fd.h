@@ -67,16 +67,27 @@ bool Patiently(const std::function<bool()>& attempt, bool (*busy)(int));
 Fd Reopen(const Fd& named, const struct stat& st, const char* path, int flags,
           bool* late = nullptr);
 
-// A regular file, open read-only, and its length; unless `onlyRead`, only
-// one we may write. Nothing but a regular file is ever opened for I/O: a
-// device node, whose driver may act on open or close, is only looked at
-// through an O_PATH descriptor.
+// A regular file, open read-only, and its length. Nothing but a regular file
+// is ever opened for I/O: a device node, whose driver may act on open or
+// close, is only looked at through an O_PATH descriptor.
 struct RegularFile {
   Fd fd;
   struct stat st {};
-  int writeError = 0;  // what an open for writing would meet, as far as access(2) tells
 };
-std::optional<RegularFile> OpenRegular(const char* path, bool onlyRead = false);
+std::optional<RegularFile> OpenRegular(const char* path);
+
+// The same for an entry that its folder, open as `folder`, listed as a
+// regular file: opened by its name there at once (never through a symbolic
+// link, never waiting), and confirmed by fstat. Only a rename can have put
+// anything else there since, and a rename brings no device node into a
+// folder (see DESIGN.md): a FIFO so opened is let go unread.
+std::optional<RegularFile> OpenEntry(int folder, const char* name);
+
+// What an open of the file for writing would meet (permissions, a read-only
+// mount, an immutable file), as access(2) tells it without opening it for
+// writing, which would wake every watcher of the file and break its leases;
+// 0 where nothing would stop it.
+int WriteError(const RegularFile& file);
 
 // The same file opened for writing, when a write is planned; an invalid Fd
 // when it cannot be (an append-only file, say).

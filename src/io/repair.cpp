@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 // Checks and repairs one file: the I/O around the decision. The file is
-// opened only when it is a regular file we may write, read-only at first:
-// its first bytes are read with one pread. Only when that look plans a write
-// is it opened for writing; then, with another instance locked out and
-// (where the kernel grants it) a write lease held, it is looked at anew, and
-// what that look decides is written and synced.
+// opened only when it is a regular file, read-only at first: its first bytes
+// are read with one pread. Only when that look plans a write is it asked
+// whether it may be written, and opened for writing; then, with another
+// instance locked out and (where the kernel grants it) a write lease held,
+// it is looked at anew, and what that look decides is written and synced.
 #include "repair.h"
 
 #include <fcntl.h>
@@ -160,40 +160,47 @@ Applied Write(RegularFile& file, const char* path, const Examined& first, Buffer
   return pass;
 }
 
-// One look at the file, and what it needs done.
-Applied OnPathOnce(const char* path, Mode mode, Buffer buffer, Result& result) {
-  // Opened to read, whether or not it may be written: a file that needs no
-  // write is what it is, read-only or not.
-  std::optional<RegularFile> file = OpenRegular(path, true);
-  if (!file) {
-    result.writeError = errno;
-    return errno == EWOULDBLOCK ? Outcome::Busy : Outcome::CannotOpen;
-  }
-  result.writeError = file->writeError;
-  const Examined look = Examine(file->fd.get(), static_cast<std::uint64_t>(file->st.st_size),
-                                buffer, mode == Mode::Repair);
+// A look at the file open read-only, and what it needs done. Whether it may
+// be written is asked only where a write is planned: a file that needs none
+// is what it is, read-only or not.
+Applied LookAndAct(RegularFile& file, const char* path, Mode mode, Buffer buffer, Result& result) {
+  const Examined look = Examine(file.fd.get(), static_cast<std::uint64_t>(file.st.st_size), buffer,
+                                mode == Mode::Repair);
   if (!look.decided) {
     return look.plan.outcome;
   }
   const Plan& plan = look.plan;
   Record(result, plan);
+  const bool writes = !plan.writes.empty() || plan.insert != Insert::None;
+  if (writes || plan.mayHaveIntent) {
+    result.writeError = WriteError(file);
+  }
   if (mode == Mode::Check) {
     return plan.outcome;
   }
-  const bool writes = !plan.writes.empty() || plan.insert != Insert::None;
-  if (writes && file->writeError != 0) {
-    errno = file->writeError;
+  if (writes && result.writeError != 0) {
+    errno = result.writeError;
     return Outcome::CannotOpen;  // it needs a write this caller may not make
   }
   if (!writes) {
     // Only read; an intent a finished insert left on an RF64 file goes,
     // where the file may be written.
-    if (file->writeError == 0 && !TakeIntent(file->fd.get(), plan)) {
+    if (plan.mayHaveIntent && result.writeError == 0 && !TakeIntent(file.fd.get(), plan)) {
       return Outcome::ReadFailed;
     }
     return plan.outcome;
   }
-  return Write(*file, path, look, buffer, result);
+  return Write(file, path, look, buffer, result);
+}
+
+// One look at the file by path, and what it needs done.
+Applied OnPathOnce(const char* path, Mode mode, Buffer buffer, Result& result) {
+  std::optional<RegularFile> file = OpenRegular(path);
+  if (!file) {
+    result.writeError = errno;
+    return errno == EWOULDBLOCK ? Outcome::Busy : Outcome::CannotOpen;
+  }
+  return LookAndAct(*file, path, mode, buffer, result);
 }
 
 // The caller's descriptor, in an Fd for the calls that take one, and never
@@ -232,6 +239,19 @@ Result OnPath(const char* path, Mode mode) {
     pass = OnPathOnce(path, mode, buffer, result);
   }
   result.outcome = pass.outcome;
+  return result;
+}
+
+Result OnEntry(int folder, const char* name) {
+  Result result;
+  const auto bytes = std::make_unique_for_overwrite<std::array<unsigned char, kFirstBytes>>();
+  std::optional<RegularFile> file = OpenEntry(folder, name);
+  if (!file) {
+    result.writeError = errno;
+    result.outcome = errno == EWOULDBLOCK ? Outcome::Busy : Outcome::CannotOpen;
+    return result;
+  }
+  result.outcome = LookAndAct(*file, nullptr, Mode::Check, Buffer(*bytes), result).outcome;
   return result;
 }
 

@@ -32,6 +32,11 @@ enum class Mode {
 // ever inserts a block: only then is the file's one descriptor ours.
 Result OnPath(const char* path, Mode mode);
 
+// A check of an entry that its folder, open as `folder`, listed as a regular
+// file: opened once by its name there, never through a link (see OpenEntry).
+// What a walk of folders asks of each file it meets.
+Result OnEntry(int folder, const char* name);
+
 // A descriptor the caller holds, open for reading (Check) or reading and
 // writing without O_APPEND (Repair); left open, its offset unmoved. A repair holds the lock
 // through it for the call, and so lets go of one the caller held through it.

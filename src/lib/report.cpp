@@ -34,4 +34,8 @@ int Report(zavevuv_report* to, int code, const Result* result) {
   return code;
 }
 
+int CheckEntry(int folder, const char* name, zavevuv_report* report) {
+  return Run(report, [&] { return OnEntry(folder, name); });
+}
+
 }  // namespace zavevuv

@@ -60,4 +60,10 @@ int Run(zavevuv_report* report, Call call) {
   }
 }
 
+// zavevuv_check for an entry its folder listed as a regular file (see
+// OnEntry): what a command's walk asks of each file, at the cost of one open,
+// one fstat and one read. Not in the C interface: only a walk knows the
+// entry is a regular file, which opening it at once relies on.
+int CheckEntry(int folder, const char* name, zavevuv_report* report);
+
 }  // namespace zavevuv

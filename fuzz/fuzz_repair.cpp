@@ -51,8 +51,9 @@ std::pair<Outcome, std::string> Repair(const std::string& path) {
   zavevuv_repair(path.c_str(), &report);
   zavevuv::cli::Options classic;
   classic.dialect = zavevuv::cli::Dialect::Classic;
-  return {zavevuv::OutcomeOf(report.outcome),
-          zavevuv::cli::ShowFile(path, report, classic, true).out};
+  return {
+      zavevuv::OutcomeOf(report.outcome),
+      zavevuv::cli::WordsOf(zavevuv::cli::Dialect::Classic).file(path, report, classic, true).out};
 }
 
 void Check(bool ok, const char* what) {

@@ -21,7 +21,7 @@ Jobs::Jobs(unsigned workers, Say say, std::function<bool()> stopping)
     sigaddset(&held, signal);
   }
   pthread_sigmask(SIG_BLOCK, &held, &before);
-  for (unsigned i = 0; i < workers; ++i) {
+  for (unsigned i = 0; workers > 1 && i < workers; ++i) {
     workers_.emplace_back([this] {
       HoldLeaseBreaksForTheRun();
       Serve();
@@ -88,6 +88,10 @@ bool Jobs::SayFirst(std::unique_lock<std::mutex>& lock) {
 }
 
 void Jobs::Add(Work work) {
+  if (!Threaded()) {
+    say_(work());
+    return;
+  }
   std::unique_lock lock(mutex_);
   while (jobs_.size() >= most_) {
     if (!SayFirst(lock)) {

@@ -20,9 +20,10 @@ class Jobs {
  public:
   using Work = std::function<Shown()>;  // runs in a worker
   using Say = std::function<void(const Shown&)>;
-  // `workers` threads (two or more). They hold the stop signals, so that a
-  // signal reaches the thread that says the lines; and each holds the lease
-  // breaks, as the command's one thread does. `stopping`: whether a job
+  // `workers` threads, where there are two or more; one job at a time is
+  // run at once by the thread that adds it. They hold the stop signals, so
+  // that a signal reaches the thread that says the lines; and each holds the
+  // lease breaks, as the command's one thread does. `stopping`: whether a job
   // not yet begun is to be dropped.
   Jobs(unsigned workers, Say say, std::function<bool()> stopping);
   Jobs(const Jobs&) = delete;
@@ -38,6 +39,9 @@ class Jobs {
   // Every job begun is finished and said; those never begun (a stop came)
   // are dropped.
   void Drain();
+  // Whether jobs run in threads of their own (and so may outlive what the
+  // adding thread holds).
+  [[nodiscard]] bool Threaded() const { return !workers_.empty(); }
 
  private:
   struct Job {

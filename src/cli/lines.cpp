@@ -91,7 +91,52 @@ bool NeedsWrite(const zavevuv_report& r) {
   return r.outcome == ZAVEVUV_FIXED || r.outcome == ZAVEVUV_TO_END || r.insert != 0;
 }
 
+int StatusOf(Verdict verdict) {
+  switch (verdict) {
+    case Verdict::NeedsRepair:
+    case Verdict::Unfixable:
+      return 1;
+    case Verdict::Failed:
+      return 2;
+    default:
+      return 0;
+  }
+}
+
 }  // namespace
+
+Shown GnuFile(const std::string& path, const zavevuv_report& r, const Options& options,
+              bool named) {
+  const Verdict verdict = VerdictOf(r, options.check);
+  Shown shown{verdict, StatusOf(verdict), {}, {}};
+  const bool silent = verdict == Verdict::Correct || verdict == Verdict::NotAudio;
+  if ((verdict == Verdict::NotAudio && !named) || (options.quiet && silent)) {
+    return shown;
+  }
+  if (options.json) {
+    shown.out = JsonLine(path, r, options.check, verdict == Verdict::NeedsRepair);
+  }
+  if (verdict == Verdict::Failed) {
+    shown.err = Failure(path, r, options.recursive);
+  } else if (!options.json) {
+    shown.out = Line(path, r, verdict);
+  }
+  return shown;
+}
+
+Shown GnuEvent(Event event, const std::string& path, int error, std::size_t /*count*/,
+               const Options& options) {
+  const EventWords& words = kEventWords[static_cast<std::size_t>(event)];
+  Shown shown{Verdict::Failed, 2, {}, Diagnostic(path, words.reason, error)};
+  if (options.json) {
+    zavevuv_report report{};
+    report.outcome = error != 0 ? ZAVEVUV_CANNOT_OPEN : ZAVEVUV_INVALID;
+    report.error = error;
+    report.data_chunk = report.frames = report.stated_frames = ZAVEVUV_UNKNOWN;
+    shown.out = JsonLine(path, report, options.check, false);
+  }
+  return shown;
+}
 
 Verdict VerdictOf(const zavevuv_report& r, bool check) {
   const bool known = r.outcome >= 0 && r.outcome < static_cast<int>(kOutcomeWords.size());

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// zavevuv's own words for one file: its verdict, its text line, its JSON
-// object and its diagnostic, all from the library's report; and the summary.
+// zavevuv's words for one file: its verdict, its text line, its JSON object
+// and its diagnostic, all from the library's report; an event's diagnostic;
+// and the summary.
 #pragma once
 
 #include <array>
@@ -11,6 +12,15 @@
 #include "zavevuv.h"
 
 namespace zavevuv::cli {
+
+// A file: a line on standard output (the text line, or the JSON object), a
+// diagnostic on standard error for a failure; nothing for a correct file
+// under -q, nor for a file a walk met that is not audio.
+Shown GnuFile(const std::string& path, const zavevuv_report& r, const Options& options, bool named);
+
+// An event: a diagnostic, and under --json its object.
+Shown GnuEvent(Event event, const std::string& path, int error, std::size_t count,
+               const Options& options);
 
 Verdict VerdictOf(const zavevuv_report& r, bool check);
 

@@ -29,7 +29,7 @@ constexpr unsigned kCheckJobs = 1;
 
 }  // namespace
 
-Run::Run(const Options& options) : options_(options) {
+Run::Run(const Options& options) : options_(options), words_(WordsOf(options.dialect)) {
   const bool gnu = options.dialect == Dialect::Gnu;
   terminal_ = gnu && ::isatty(STDERR_FILENO) == 1;
   ::clock_gettime(CLOCK_MONOTONIC, &start_);
@@ -37,58 +37,46 @@ Run::Run(const Options& options) : options_(options) {
                         : options.jobs != 0 ? options.jobs
                         : options.check     ? kCheckJobs
                                             : kRepairJobs;
-  if (jobs > 1) {
-    jobs_ = std::make_unique<Jobs>(
-        jobs,
-        [this](const Shown& shown) {
-          Print(shown);
-          Progress();
-        },
-        [this] { return Stopping(); });
-  }
+  jobs_ = std::make_unique<Jobs>(
+      jobs,
+      [this](const Shown& shown) {
+        Print(shown);
+        Progress();
+      },
+      [this] { return Stopping(); });
 }
 
 bool Run::Stopping() const { return StopSignal() != 0; }
 
-zavevuv_report Run::ReportOf(const std::string& path) const {
-  zavevuv_report report{};
-  report.size = sizeof report;
-  // A repair of a file it may only read says what it is where that needs no
-  // write (correct, not audio), as a check would.
-  (options_.check ? zavevuv_check : zavevuv_repair)(path.c_str(), &report);
-  return report;
-}
-
+// The file checked or repaired through the library by its path, and what
+// the run's dialect says of it. A repair of a file it may only read says what
+// it is where that needs no write (correct, not audio), as a check would.
 void Run::File(const std::string& path, bool named) {
-  if (jobs_) {
-    jobs_->Add([this, path, named] { return ShowFile(path, ReportOf(path), options_, named); });
-    return;
-  }
-  Print(ShowFile(path, ReportOf(path), options_, named));
-  Progress();
+  jobs_->Add([this, path, named] {
+    zavevuv_report report{};
+    report.size = sizeof report;
+    (options_.check ? zavevuv_check : zavevuv_repair)(path.c_str(), &report);
+    return words_.file(path, report, options_, named);
+  });
 }
 
 // A check in this thread looks at a walk's file once, by its name in its
 // folder: the walk knows it is a regular file. Anything else goes by path.
 void Run::Entry(int folder, const std::string& name, const std::string& path) {
-  if (jobs_ || !options_.check) {
+  if (!options_.check || jobs_->Threaded()) {
     File(path, false);
     return;
   }
-  zavevuv_report report{};
-  report.size = sizeof report;
-  CheckEntry(folder, name.c_str(), &report);
-  Print(ShowFile(path, report, options_, false));
-  Progress();
+  jobs_->Add([this, folder, &name, &path] {  // run at once, in this thread
+    zavevuv_report report{};
+    report.size = sizeof report;
+    CheckEntry(folder, name.c_str(), &report);
+    return words_.file(path, report, options_, false);
+  });
 }
 
 void Run::Tell(Event event, const std::string& path, int error, std::size_t count) {
-  Shown shown = ShowEvent(event, path, error, count, options_);
-  if (jobs_) {
-    jobs_->Add(shown);
-    return;
-  }
-  Print(shown);
+  jobs_->Add(words_.event(event, path, error, count, options_));
 }
 
 void Run::Print(const Shown& shown) {
@@ -141,7 +129,7 @@ int Run::Finish() {
     ::signal(signal, SIG_DFL);
     ::raise(signal);
   }
-  return OutputLost() ? LostOutputStatus(options_) : status_;
+  return OutputLost() ? words_.lostOutput : status_;
 }
 
 }  // namespace zavevuv::cli

@@ -31,14 +31,14 @@ class Run final : public Sink {
   int Finish();
 
  private:
-  [[nodiscard]] zavevuv_report ReportOf(const std::string& path) const;
   // Counts what is said of a file or event, and writes it.
   void Print(const Shown& shown);
   void Progress();
   void Erase();
 
   const Options& options_;
-  std::unique_ptr<Jobs> jobs_;  // where files are handled several at once
+  const DialectWords& words_;   // what the run's dialect says
+  std::unique_ptr<Jobs> jobs_;  // where files are handled, one or several at once
   Seen seen_{};
   std::uint64_t skipped_ = 0;
   int status_ = 0;

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-// Every word either command says, in one place: for each outcome of the
+// Every word either command says, from one table: for each outcome of the
 // library and each event of a list or a walk, zavevuv_32uvo's line and
-// zavevuv's; and the one step from a file's report, or an event, to what is
-// said of it, on which stream, with which exit status.
+// zavevuv's; and each dialect's step from a file's report, or an event, to
+// what is said of it (classic.cpp, lines.cpp).
 #pragma once
 
 #include <array>
@@ -103,20 +103,22 @@ struct Shown {
   std::string err;  // the diagnostic on standard error
 };
 
-// The one step from a file's report to what is said of it. `named`: an
-// operand as it was named, or a name of a list (a walk passes over files
-// that are not audio).
-Shown ShowFile(const std::string& path, const zavevuv_report& report, const Options& options,
-               bool named);
+// A dialect's words: the one step from a file's report, or from an event
+// of a list or a walk, to what is said of it, on which stream, with which
+// exit status.
+struct DialectWords {
+  // A file. `named`: an operand as it was named, or a name of a list (a walk
+  // passes over files that are not audio).
+  Shown (*file)(const std::string& path, const zavevuv_report& report, const Options& options,
+                bool named);
+  // An event at `path` (the list's or the folder's; a list's name as
+  // "LIST:N"); `error` its errno or 0, `count` the names of ListCount.
+  Shown (*event)(Event event, const std::string& path, int error, std::size_t count,
+                 const Options& options);
+  int lostOutput;  // the status of a run whose standard output could not be written
+};
 
-// The same for an event of a list or a walk, at `path` (the list's or the
-// folder's; a list's name as "LIST:N"); `error` its errno or 0, `count` the
-// names of ListCount.
-Shown ShowEvent(Event event, const std::string& path, int error, std::size_t count,
-                const Options& options);
-
-// The status of a run whose standard output could not be written.
-int LostOutputStatus(const Options& options);
+const DialectWords& WordsOf(Dialect dialect);
 
 // zavevuv_32uvo's usage text, with the version.
 std::string Usage();

@@ -12,9 +12,7 @@ namespace zavevuv::cli {
 // 0 whatever happened to the file.
 Shown ClassicFile(const std::string& path, const zavevuv_report& r, const Options& /*options*/,
                   bool /*named*/) {
-  const bool known = r.outcome >= 0 && r.outcome < static_cast<int>(kOutcomeWords.size());
-  const OutcomeWords& words =
-      kOutcomeWords[static_cast<std::size_t>(known ? r.outcome : ZAVEVUV_READ_FAILED)];
+  const OutcomeWords& words = WordsOf(r.outcome);
   return {words.verdict, 0, Format(words.classic, {Escaped(path, false)}), {}};
 }
 

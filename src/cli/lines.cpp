@@ -57,7 +57,7 @@ std::string Sizes(const zavevuv_report& r) {
 }
 
 std::string WouldFix(const zavevuv_report& r) {
-  std::string line = "would fix: " + Sizes(r);
+  std::string line = kWouldFix + Sizes(r);
   if (r.rf64 != 0) {
     line += ", as RF64";
   } else if (r.insert != 0) {
@@ -72,17 +72,16 @@ std::string WouldFix(const zavevuv_report& r) {
 }
 
 std::string Unfixable(const zavevuv_report& r) {
+  const std::string word = WordsOf(r.outcome).word;
   switch (r.outcome) {
     case ZAVEVUV_TO_END:
-      return "to the end: " + Sizes(r) + " as \"to the end of the file\"; no room for RF64";
+      return word + Sizes(r) + " as \"to the end of the file\"; no room for RF64";
     case ZAVEVUV_TOO_LARGE:
-      return "too large: " + Grouped(r.audio_bytes) + " bytes" + Seconds(r.frames, r.sample_rate) +
+      return word + Grouped(r.audio_bytes) + " bytes" + Seconds(r.frames, r.sample_rate) +
              " of audio past 4 GiB; " +
              (Container(r).empty() ? "no room for RF64" : Container(r) + "has no 64-bit sizes");
-    case ZAVEVUV_TRUNCATED:
-      return "truncated: the file ends inside the data chunk's size field";
-    default:
-      return "no data chunk";
+    default:  // truncated, no data chunk: the word says it all
+      return word;
   }
 }
 
@@ -139,9 +138,7 @@ Shown GnuEvent(Event event, const std::string& path, int error, std::size_t /*co
 }
 
 Verdict VerdictOf(const zavevuv_report& r, bool check) {
-  const bool known = r.outcome >= 0 && r.outcome < static_cast<int>(kOutcomeWords.size());
-  const Verdict verdict =
-      known ? kOutcomeWords[static_cast<std::size_t>(r.outcome)].verdict : Verdict::Failed;
+  const Verdict verdict = WordsOf(r.outcome).verdict;
   switch (r.outcome) {
     case ZAVEVUV_FIXED:
       return check ? Verdict::NeedsRepair : verdict;
@@ -159,15 +156,15 @@ std::string Line(const std::string& path, const zavevuv_report& r, Verdict verdi
   const std::string name = Escaped(path, true) + ": ";
   switch (verdict) {
     case Verdict::Correct:
-      return name + "correct\n";
+      return name + WordsOf(r.outcome).word + "\n";
     case Verdict::Repaired:
-      return name + "fixed: " + Sizes(r) + (r.rf64 != 0 ? ", now RF64\n" : "\n");
+      return name + WordsOf(r.outcome).word + Sizes(r) + (r.rf64 != 0 ? ", now RF64\n" : "\n");
     case Verdict::NeedsRepair:
       return name + WouldFix(r) + "\n";
     case Verdict::Unfixable:
       return name + Unfixable(r) + "\n";
     default:
-      return name + "not audio\n";
+      return name + kNotAudio + "\n";
   }
 }
 
@@ -180,8 +177,7 @@ std::string Diagnostic(const std::string& path, const char* reason, int error) {
 }
 
 std::string Failure(const std::string& path, const zavevuv_report& r, bool recursive) {
-  const bool known = r.outcome >= 0 && r.outcome < static_cast<int>(kOutcomeWords.size());
-  const char* reason = known ? kOutcomeWords[static_cast<std::size_t>(r.outcome)].reason : nullptr;
+  const char* reason = WordsOf(r.outcome).word;
   switch (r.outcome) {
     case ZAVEVUV_CANNOT_OPEN:
       if (r.error == EISDIR && !recursive) {
@@ -196,7 +192,7 @@ std::string Failure(const std::string& path, const zavevuv_report& r, bool recur
     case ZAVEVUV_BUSY:
       return Diagnostic(path, reason, 0);
     default:
-      return Diagnostic(path, reason != nullptr ? reason : "cannot check", r.error);
+      return Diagnostic(path, reason, r.error);
   }
 }
 

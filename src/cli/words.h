@@ -26,32 +26,41 @@ enum class Verdict {
 };
 
 // An outcome's words: zavevuv_32uvo's line ("%s": the path), and zavevuv's
-// verdict (before a check and the file's kind refine it) and, for a failure,
-// its reason.
+// verdict (before a check and the file's kind refine it) and word (what its
+// line says after the path, or for a failure the diagnostic's reason).
 struct OutcomeWords {
   const char* classic;
   Verdict verdict;
-  const char* reason;
+  const char* word;
 };
 
 // Each outcome, in the order of its code.
 inline constexpr std::array<OutcomeWords, ZAVEVUV_BUSY + 1> kOutcomeWords{{
-    {"The header in %s appears to be correct.\n", Verdict::Correct, nullptr},
-    {"Header was fixed successfully in %s.\n", Verdict::Repaired, nullptr},
+    {"The header in %s appears to be correct.\n", Verdict::Correct, "correct"},
+    {"Header was fixed successfully in %s.\n", Verdict::Repaired, "fixed: "},
     {"Data block in %s is too large for a wave file header; its sizes now say to read to the end "
      "of the file.\n",
-     Verdict::Unfixable, nullptr},
-    {"Data block in %s is too large for a wave file header.\n", Verdict::Unfixable, nullptr},
-    {"The header in %s is truncated.\n", Verdict::Unfixable, nullptr},
-    {"Cannot find data block in wave file!\n", Verdict::Unfixable, nullptr},
+     Verdict::Unfixable, "to the end: "},
+    {"Data block in %s is too large for a wave file header.\n", Verdict::Unfixable, "too large: "},
+    {"The header in %s is truncated.\n", Verdict::Unfixable,
+     "truncated: the file ends inside the data chunk's size field"},
+    {"Cannot find data block in wave file!\n", Verdict::Unfixable, "no data chunk"},
     {"File called %s cannot be found.\n", Verdict::Failed, "cannot open"},
     {"Unable to read header in %s.\n", Verdict::Failed, "cannot read"},
     {"Unable to write data to header in %s.\n", Verdict::Failed, "cannot write"},
-    {"Unable to read header in %s.\n", Verdict::Failed, "out of memory"},    // no memory
+    {"Unable to read header in %s.\n", Verdict::Failed, "out of memory"},  // no memory
     {"File called %s cannot be found.\n", Verdict::Failed, "cannot check"},  // invalid
     {"File called %s cannot be found.\n", Verdict::Failed,
      "busy: another process holds the file; nothing written, try again"},
 }};
+
+// zavevuv's words for a file no outcome names alone: one a check finds a
+// repair would write, and one of no container the library knows.
+inline constexpr const char* kWouldFix = "would fix: ";
+inline constexpr const char* kNotAudio = "not audio";
+
+// The words of an outcome code; a code the table lacks reads as a failed read.
+const OutcomeWords& WordsOf(int outcome);
 
 // What a list or a walk meets besides files.
 enum class Event {

@@ -48,7 +48,7 @@ inline constexpr std::array<OutcomeWords, ZAVEVUV_BUSY + 1> kOutcomeWords{{
     {"File called %s cannot be found.\n", Verdict::Failed, "cannot open"},
     {"Unable to read header in %s.\n", Verdict::Failed, "cannot read"},
     {"Unable to write data to header in %s.\n", Verdict::Failed, "cannot write"},
-    {"Unable to read header in %s.\n", Verdict::Failed, "out of memory"},  // no memory
+    {"Unable to read header in %s.\n", Verdict::Failed, "out of memory"},    // no memory
     {"File called %s cannot be found.\n", Verdict::Failed, "cannot check"},  // invalid
     {"File called %s cannot be found.\n", Verdict::Failed,
      "busy: another process holds the file; nothing written, try again"},

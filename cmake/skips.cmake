@@ -2,8 +2,11 @@
 # cmake -DLOG=Testing/Temporary/LastTest.log -P skips.cmake: after ctest (as
 # CTEST_CUSTOM_POST_TEST), each test that skipped itself, with the reason it
 # gave: its line "SKIPPED: reason", or GoogleTest's message after "Skipped".
+# While the post-test command runs, ctest still writes the log as LOG.tmp.
 cmake_minimum_required(VERSION 3.25)
-if(NOT EXISTS "${LOG}")
+if(EXISTS "${LOG}.tmp")
+  set(LOG "${LOG}.tmp")
+elseif(NOT EXISTS "${LOG}")
   return()
 endif()
 file(STRINGS "${LOG}" lines)

@@ -255,7 +255,7 @@ TEST(Names, OutOfRangeIsUnknown) {
   EXPECT_EQ(zavevuv_version_number(), ZAVEVUV_VERSION_NUMBER);
   EXPECT_STREQ(zavevuv_outcome_name(-1), "unknown");
   EXPECT_STREQ(zavevuv_outcome_name(ZAVEVUV_BUSY), "busy");
-  EXPECT_STREQ(zavevuv_outcome_name(ZAVEVUV_BUSY + 1), "unknown");
+  EXPECT_STREQ(zavevuv_outcome_name(ZAVEVUV_HEADER_GONE + 1), "unknown");
   zavevuv_report r = Report();
   EXPECT_EQ(zavevuv_check(nullptr, &r), ZAVEVUV_INVALID);
   EXPECT_EQ(r.outcome, ZAVEVUV_INVALID);

@@ -7,7 +7,7 @@
         (syncs slowed by the preload FAULTS) progress on a terminal, SIGINT and a closed pipe"""
 import ctypes, json, os, pty, re, shutil, signal, struct, subprocess, sys, tempfile, time
 
-from wavs import aiff, chunk, w64, wav
+from wavs import aiff, chunk, plucked, w64, wav
 
 SANITIZED = os.environ.get("ZAVEVUV_SANITIZED") == "1"  # a sanitized library loads in no plain Python
 if not SANITIZED:
@@ -37,6 +37,18 @@ def summary(n, correct, fixed, unfixable, other, failed, check=False, skipped=0)
             + (f"; {skipped} skipped (links, special files)" if skipped else "") + "\n")
 
 
+def zeroed(data, n=44):  # a take whose header never reached the card
+    return bytes(n) + data[n:]
+
+
+def stereo8k(audio, rate=8000):  # 16-bit stereo: a plucked take
+    return wav(b"RIFF", None, b"", 2, 2, b"", None, len(audio), rate=rate) + audio
+
+
+TAKE, GONE = stereo8k(plucked(12000)), zeroed(stereo8k(plucked(12000, seed=2)))
+GUESS = "header gone (head zeroed): its audio reads as 16-bit little-endian PCM, 2 channels; name a take of the " \
+        "same recorder with --like=TAKE to rebuild it\n"
+REBUILT = "(head zeroed) as WAV, 16-bit little-endian PCM, 2 channels, 8,000 Hz: data size 48,000 bytes (1.50 s)\n"
 TRY = "Try 'zavevuv --help' for more information.\n"
 # (files, [(arguments, standard input, stdout, stderr, status), ...]): each group in a fresh folder, in order.
 TABLE = [
@@ -79,6 +91,21 @@ TABLE = [
          "s/d.aiff: no data chunk\n", summary(4, 1, 2, 1, 0, 0, check=True), 1),
         (["-rq", "s"], None, "s/a.aiff: fixed: AIFF data size 0 -> 176,400 bytes (1.00 s)\n"
          "s/b.w64: fixed: Wave64 data size 0 -> 176,400 bytes (1.00 s)\ns/d.aiff: no data chunk\n", "", 1)]),
+    ({"take.wav": TAKE, "lost.wav": GONE, "be.wav": zeroed(stereo8k(plucked(12000, seed=3, big=True))),
+      "quiet.wav": zeroed(stereo8k(bytes(48000))), "notes.txt": b"not a take", "sub/gone.wav": GONE,
+      "sub/gone.raw": GONE}, [
+        (["lost.wav"], None, "lost.wav: " + GUESS, "", 1),
+        (["-n", "--like=take.wav", "lost.wav", "be.wav", "quiet.wav", "take.wav"], None,
+         "lost.wav: would rebuild " + REBUILT + "be.wav: header gone, not rebuilt: its audio reads as 16-bit "
+         "big-endian PCM, 2 channels, not as the take's format\nquiet.wav: header gone, not rebuilt: the audio "
+         "tested is silence, which tells no format\ntake.wav: correct\n", summary(4, 1, 1, 2, 0, 0, check=True), 1),
+        (["--like=take.wav", "lost.wav"], None, "lost.wav: rebuilt " + REBUILT, "", 0),
+        (["--like", "take.wav", "lost.wav"], None, "lost.wav: correct\n", "", 0),
+        (["--like=none.wav", "take.wav"], None, "", "zavevuv: none.wav: cannot read take: No such file or "
+         "directory\n", 2),
+        (["--like=notes.txt", "take.wav"], None, "", "zavevuv: notes.txt: not a take: its header does not stand, or "
+         "its samples are of a format no bytes can be tested against (ADPCM, GSM)\n", 2),
+        (["-rn", "sub"], None, "sub/gone.wav: " + GUESS, summary(2, 0, 0, 1, 1, 0, check=True), 1)]),
     ({"a.wav": GOOD, "a\nb.wav": CRASHED, "fifo": None, "e\x1b[2J\u009b\udc9b\\.wav": GOOD}, [
         (["-n", "e\x1b[2J\u009b\udc9b\\.wav"], None, "e\\033[2J\\302\\233\\233\\\\.wav: correct\n", "", 0),
         (["--files0-from=-"], b"a.wav\0a\nb.wav", "a.wav: correct\na\\nb.wav" + FIX1, "", 0),
@@ -112,7 +139,7 @@ def fixture(d):  # the files each row of the shared table starts from, made afre
                               "w/a\nb.wav", FORGED, "root-only/take.wav", "udir/own/take.wav", "udir/probe.wav")},
           "rogood.wav": OK, "w/three.wav": OK, "cut.wav": b"RIFF\0\0\0\0WAVEdata\x01",
           "take.aiff": aiff(0, 0, 0, 800, ch=1) + tone(800), "take.w64": w64(0, 24, 800, ch=1) + tone(800),
-          "comm.aif": aiff(None, None, None, 800, ch=1)[:38], "list.txt": b"one.wav\n\n\ntwo.wav\nthree.wav",
+          "comm.aif": aiff(None, None, None, 800, ch=1)[:38], "gone.wav": GONE, "list.txt": b"one.wav\n\n\ntwo.wav\nthree.wav",
           "crlf.txt": b"one.wav\r\n\r\n two.wav\r", "many.txt": b"w/three.wav\n" * 600,
           "dup.txt": b"bad.wav\nbad.wav\n", "empty.txt": b"\n\n", "long.txt": LONG.encode(),
           "zero.txt": b"bad.wav\0\0x", "nul.txt": b"w/one.wav\0w/a\nb.wav\0", "fifo": None,
@@ -181,6 +208,7 @@ SHARED = [
      ("take.aiff: fixed: AIFF data size 0 -> 800 bytes (0.01 s)\n", "", 0)),
     ('"$BIN" take.w64 >/dev/null; ', ["take.w64"], "", False, (good("take.w64"), 0), ("take.w64: correct\n", "", 0)),
     ("", ["comm.aif"], "", False, ("Cannot find data block in wave file!\n", 0), ("comm.aif: no data chunk\n", "", 1)),
+    ("", ["gone.wav"], "", False, ("Cannot find data block in wave file!\n", 0), ("gone.wav: " + GUESS, "", 1)),
     (NO_WRITES, ["bad.wav"], "", False, ("Unable to write data to header in bad.wav.\n", 0),
      ("", cannot("bad.wav", "cannot write: File too large"), 2)),
     (LOST_SYNC, ["bad.wav"], "", False, ("Unable to write data to header in bad.wav.\n", 0),
@@ -289,6 +317,11 @@ def man_words():
     for name in ("kWouldFix", "kNotAudio"):
         word = literal(table.split(name + " =")[1].split(";")[0])
         expect(f"zavevuv(1) has {word!r}", "path: " + word in gnu, True)
+    for name in ("kShapeWords", "kRefusalWords"):  # a header gone: its shape, why it was not rebuilt
+        for word in re.findall(r'"((?:[^"\\]|\\.)*)"', table.split(name + "{")[1].split("};")[0]):
+            expect(f"zavevuv(1) has {word!r}", literal(f'"{word}"') in gnu, True)
+    expect("zavevuv(1) has what to do", literal(table.split("kNameATake =")[1].split(";")[0]) in gnu, True)
+    expect("zavevuv(1) has the take that is none", literal(table.split("kNoTake =")[1].split(";")[0]) in gnu, True)
     for row in re.findall(r"\{([^{}]*)\}", table.split("kEventWords{{")[1].split("}};")[0]):
         line, _, reason = re.split(r",\s*(\d+),", row)
         line = literal(line).replace("%s", "list", 1).replace("%i", "n" if "Read" in line else "512")
@@ -321,7 +354,9 @@ def man_examples():
     reserved = wav(b"RIFF", 0, chunk(b"JUNK", bytes(28)), 2, 2, b"", 0, 0)
     pages = {"zavevuv_32uvo.1": {"guitar.wav": BAD, "WaveFiles/guitar.wav": BAD, "WaveFiles/bass.wav": OK},
              "zavevuv.1": {"card/DCIM/take12.wav": stereo(308640, 48000, 0), "card/DCIM/take13.wav": OK,
-                           "archive/2026/take7.wav": stereo(22050, 44100, 0), "archive/reserved.wav": reserved},
+                           "archive/2026/take7.wav": stereo(22050, 44100, 0), "archive/reserved.wav": reserved,
+                           "rescue/take14.wav": stereo8k(plucked(24000), 48000),
+                           "rescue/take15.wav": zeroed(stereo8k(plucked(24000, seed=5), 48000))},
              "zavevuv.3": {"take.wav": BAD}}
     env = {**os.environ, "PATH": build + os.pathsep + os.environ["PATH"]}
     for page, files in pages.items():
@@ -522,33 +557,39 @@ def table():
         return print("--json against the library: not run, a sanitized build cannot be loaded")
     with tempfile.TemporaryDirectory() as d:  # --json against the library, and a check that never writes
         os.chdir(d)
-        make({**LIST, "caf\udce9.wav": CRASHED, "big.wav": take(100, riff=200), "s.aiff": AIFF, "s.w64": W64})
+        make({**LIST, "caf\udce9.wav": CRASHED, "big.wav": take(100, riff=200), "s.aiff": AIFF, "s.w64": W64,
+              "gone.wav": GONE})
         events = watch("card"), watch(".")
         out, _, status = zv("-n", "--json", "-r", ".")
         expect("--check writes nothing", [written(fd) for fd in events], [set(), set()])
         lines = [json.loads(line) for line in out.splitlines()]
         expect("--json paths", [os.fsencode(o["path"]) for o in lines],
                [b"./big.wav", b"./caf\xe9.wav", b"./card/sub/take3.wav", b"./card/take1.wav", b"./card/take2.wav",
-                b"./s.aiff", b"./s.w64"])
+                b"./gone.wav", b"./s.aiff", b"./s.w64"])
+        name = lambda e: None if e is None or e.value == 0 else e.name.lower().replace("_", "-")  # noqa: E731
         for o in lines:
-            r = zavevuv.check(os.fsencode(o["path"]))
-            seconds = None if r.frames is None else round(r.frames / r.sample_rate, 6)
+            r = zavevuv.guess(os.fsencode(o["path"]))  # a file named as audio: its header may be gone
+            seconds = lambda n: None if n is None else round(n / r.sample_rate, 6)  # noqa: E731
+            reads = r.reads_as and {"encoding": name(r.reads_as.encoding), "bits": r.reads_as.bits,
+                                    "big_endian": r.reads_as.big_endian, "channels": r.reads_as.channels,
+                                    "channels_assumed": r.reads_as.channels_assumed}
             expect("--json " + o["path"], o, {
                 "path": o["path"], "outcome": "would-fix" if r.needs_repair else r.outcome.name.lower().replace("_", "-"),
                 "check": True,
                 "kind": {1: "not-wave", 2: "riff", 3: "rf64", 4: "w64", 5: "aiff", 6: "aifc"}[r.kind.value],
                 "error": None, "write_error": None,
-                "fields": r.fields, "data_chunk": r.data_chunk, "stated_bytes": r.stated_bytes,
-                "audio_bytes": r.audio_bytes, "stated_frames": r.stated_frames, "frames": r.frames,
-                "sample_rate": r.sample_rate, "stated_seconds": round(r.stated_frames / r.sample_rate, 6),
-                "seconds": seconds, "rf64": r.rf64, "insert": r.insert})
+                "fields": r.fields, "data_chunk": r.data_chunk, "stated_bytes": r.stated_bytes or 0,
+                "audio_bytes": r.audio_bytes or 0, "stated_frames": r.stated_frames, "frames": r.frames,
+                "sample_rate": r.sample_rate, "stated_seconds": seconds(r.stated_frames),
+                "seconds": seconds(r.frames), "rf64": r.rf64, "insert": r.insert, "shape": name(r.shape),
+                "refusal": name(r.refusal), "reads_as": reads})
         expect("--json status", status, 1)
         _, _, status = zv("-r", ".")
         expect("a repair writes only what it fixes", [written(fd) for fd in events],
                [{b"take1.wav"}, {b"big.wav", b"caf\xe9.wav", b"s.aiff", b"s.w64"}])
         out, _, status2 = zv("--json", "missing.wav")
-        expect("repaired, then a missing file", (status, json.loads(out)["error"], status2),
-               (0, {"errno": "ENOENT", "message": "No such file or directory"}, 2))
+        expect("repaired (a header gone aside), then a missing file", (status, json.loads(out)["error"], status2),
+               (1, {"errno": "ENOENT", "message": "No such file or directory"}, 2))
 
 
 if __name__ == "__main__":

@@ -571,3 +571,189 @@ TEST(Writes, JoinOnlyNearbyFields) {
 }
 
 }  // namespace
+
+// A file whose header is gone, rebuilt from a sibling take.
+namespace rebuild {
+
+using wavgen::Plucked;
+using wavgen::Sampled;
+using zavevuv::Refusal;
+using zavevuv::Shape;
+
+enum Loss { Zeros, Cut, Overwritten };
+
+struct Row {
+  const char* name;
+  std::string take;  // a take of the same recorder, whose header stands
+  std::string lost;  // the file before it lost its head
+  Loss loss;         // how: zeros over its first `n` bytes, its first `n`
+  std::size_t n;     // bytes cut away, or overwritten
+  Shape shape;       // what it is then
+  Refusal refusal = Refusal::None;
+  bool exact = false;  // rebuilt, it is `lost` again (its lost audio zeros)
+};
+
+void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
+
+constexpr std::size_t kFrames = 12000;  // 1.5 s at 8,000 Hz
+constexpr std::uint64_t kB = 4096;      // the block an insert makes
+
+std::string Wav(std::uint16_t bits, std::uint16_t channels, Sampled as, std::string before = "",
+                std::string form = "RIFF", std::uint16_t format = 1, unsigned seed = 1) {
+  return Build({.form = form,
+                .first = form == "RIFF" ? "" : wavgen::Ds64(0, 0, 0),
+                .format = format,
+                .channels = channels,
+                .bits = bits,
+                .before = before,
+                .samples = Plucked(kFrames, channels, as, seed)});
+}
+std::string Aiff(std::string form, std::string type, Sampled as, std::string before = "") {
+  return wavgen::BuildAiff({.form = form,
+                            .type = type,
+                            .channels = 2,
+                            .before = before,
+                            .samples = Plucked(kFrames, 2, as, 2)});
+}
+std::string W64(std::uint16_t bits, Sampled as) {
+  return wavgen::BuildW64({.channels = 2, .bits = bits, .samples = Plucked(kFrames, 2, as, 3)});
+}
+
+const Sampled kLe16{'i', 2, false}, kBe16{'i', 2, true}, kLe24{'i', 3, false};
+const std::string kBext = Chunk("bext", std::string(602, 'b'));
+const std::string kIxml = Chunk("iXML", "<BWFXML><SCENE>12</SCENE></BWFXML>");
+const std::string kInfo = Chunk("LIST", "INFO" + Chunk("ISFT", "Lavf59.27.100"));
+
+std::vector<Row> Rows() {
+  const std::string wav = Wav(16, 2, kLe16), wav2 = Wav(16, 2, kLe16, "", "RIFF", 1, 7);
+  const std::string bwf = Wav(16, 2, kLe16, kBext + kIxml);
+  const std::string mono = Wav(16, 1, kLe16), wav24 = Wav(24, 2, kLe24);
+  const std::string rf64 = Wav(24, 2, kLe24, "", "RF64");
+  const std::string aiff = Aiff("AIFF", "NONE", kBe16), sowt = Aiff("AIFC", "sowt", kLe16);
+  const std::string w64 = W64(16, kLe16);
+  const std::string ulaw = Wav(8, 1, {'m', 1}, Chunk("fact", Le32(kFrames)), "RIFF", 7);
+  const std::string flt = Wav(32, 2, {'f', 4}, Chunk("fact", Le32(kFrames)), "RIFF", 3);
+  const std::string i32 = Wav(32, 2, {'i', 4});
+  // clang-format off
+  return {
+      // The head zeroed: over it exactly, past it (a sector), or written part-way.
+      {"wav, zeroed", wav2, wav, Zeros, 44, Shape::Zeroed, Refusal::None, true},
+      {"wav, a sector zeroed", wav2, wav, Zeros, 512, Shape::Zeroed, Refusal::None, true},
+      {"bwf, zeroed, take's story not kept", bwf, wav, Zeros, 4096, Shape::Zeroed},
+      {"rf64, zeroed", rf64, rf64, Zeros, 600, Shape::Zeroed},
+      {"aiff, zeroed", aiff, aiff, Zeros, 54, Shape::Zeroed, Refusal::None, true},
+      {"aifc sowt, zeroed", sowt, sowt, Zeros, 2048, Shape::Zeroed, Refusal::None, true},
+      {"w64, zeroed", w64, w64, Zeros, 104, Shape::Zeroed, Refusal::None, true},
+      {"mu-law, zeroed", ulaw, ulaw, Zeros, 56, Shape::Zeroed, Refusal::None, true},
+      {"float, zeroed", flt, flt, Zeros, 512, Shape::Zeroed, Refusal::None, true},
+      // The head cut away, at a frame, inside one, inside a sample.
+      {"wav, cut at a frame", wav, wav2, Cut, 4140, Shape::Cut},
+      {"wav, cut inside a frame", wav, wav2, Cut, 4142, Shape::Cut},
+      {"wav 24-bit, cut inside a sample", wav24, wav24, Cut, 4146, Shape::Cut},
+      {"aiff, cut inside a sample", aiff, aiff, Cut, 4097, Shape::Cut},
+      {"w64, cut at a frame", w64, w64, Cut, 4136, Shape::Cut},
+      {"w64, cut inside a frame", w64, w64, Cut, 4138, Shape::Cut},
+      {"w64, cut inside a sample", w64, w64, Cut, 4139, Shape::None, Refusal::Alignment},
+      {"wav mono, cut inside a sample", mono, mono, Cut, 4141, Shape::None, Refusal::Alignment},
+      // The form or the format overwritten; the data chunk's header, and
+      // the chunks before it, stand.
+      {"wav, form gone", wav, wav2, Overwritten, 4, Shape::Damaged},
+      {"bwf, fmt gone, bext and iXML kept", wav, bwf, Overwritten, 36, Shape::Damaged},
+      {"ffmpeg, LIST kept", wav, Wav(16, 2, kLe16, kInfo), Overwritten, 30, Shape::Damaged},
+      {"aiff, COMM gone", aiff, aiff, Overwritten, 38, Shape::Damaged},
+      {"w64, fmt gone", w64, w64, Overwritten, 60, Shape::Damaged},
+      // A take that does not fit: nothing is written.
+      {"16-bit file, 24-bit take", wav24, wav, Zeros, 44, Shape::None, Refusal::Misfit},
+      {"big-endian file, little-endian take", sowt, aiff, Zeros, 54, Shape::None, Refusal::Misfit},
+      {"float file, integer take", i32, flt, Zeros, 56, Shape::None, Refusal::Misfit},
+      {"integer file, float take", flt, i32, Zeros, 56, Shape::None, Refusal::Misfit},
+      {"silence", wav, Build({.channels = 2, .samples = std::string(48000, '\0')}), Zeros, 44,
+       Shape::None, Refusal::Silent},
+      {"its header stands", wav, wav2, Zeros, 0, Shape::None},
+  };
+  // clang-format on
+}
+
+// The file once its head is lost.
+MemFile Lose(const Row& row) {
+  std::string bytes = row.lost;
+  if (row.loss == Cut) {
+    bytes.erase(0, row.n);
+  } else {
+    bytes.replace(0, row.n, std::string(row.n, row.loss == Zeros ? '\0' : 'x'));
+  }
+  return MemFile{bytes};
+}
+
+// The rebuild carried out: a cut file's block inserted, then its head.
+MemFile Rebuilt(MemFile file, const zavevuv::Plan& plan, const std::optional<zavevuv::Take>& take) {
+  if (plan.insert == zavevuv::Insert::Make) {
+    const std::uint64_t old = file.length;
+    file.Insert(kB);
+    const zavevuv::Plan finish = file.Rebuild(take, zavevuv::RebuildInsert{kB, plan.partial, old});
+    EXPECT_EQ(finish.insert, zavevuv::Insert::Finish);
+    file.Apply(finish);
+    return file;
+  }
+  file.Apply(plan);
+  return file;
+}
+
+class Rebuild : public testing::TestWithParam<Row> {};
+
+// The take's format and true sizes, every byte of audio where it was (a cut
+// file's behind the block), and every write cut off part-way finished by
+// the next run; a misfit left as it was.
+TEST_P(Rebuild, Shapes) {
+  const Row& row = GetParam();
+  const auto take = MemFile{row.take}.Take();
+  ASSERT_TRUE(take.has_value());
+  const MemFile file = Lose(row);
+  const zavevuv::Plan plan = file.Rebuild(take);
+  EXPECT_EQ(plan.found.shape, row.shape);
+  EXPECT_EQ(plan.found.refusal, row.refusal);
+  if (row.refusal != Refusal::None || row.shape == Shape::None) {
+    EXPECT_TRUE(!zavevuv::WritesAny(plan) || row.n == 0);
+    EXPECT_EQ(plan.outcome, row.n == 0 ? file.Decide().outcome : Outcome::HeaderGone);
+    return;
+  }
+  const MemFile done = Rebuilt(file, plan, take);
+  const auto kept = row.loss == Cut ? kB + plan.partial : plan.head.size();
+  EXPECT_EQ(done.bytes.substr(kept), file.bytes.substr(kept - (row.loss == Cut ? kB : 0)));
+  if (row.exact) {
+    std::string want = row.lost;
+    std::fill_n(want.begin() + static_cast<long>(plan.head.size()),
+                std::max(row.n, plan.head.size()) - plan.head.size(), '\0');
+    EXPECT_EQ(Diff(want, done.bytes), "");
+  }
+  const auto again = done.Take();
+  ASSERT_TRUE(again.has_value());
+  EXPECT_TRUE(again->encoding == take->encoding && again->channels == take->channels &&
+              again->sampleRate == take->sampleRate && again->form == take->form);
+  EXPECT_EQ(done.Rebuild(take).outcome, Outcome::Correct);
+  EXPECT_EQ(done.Decide().outcome, Outcome::Correct);
+  // A run killed at any byte of the head's writes: the next finishes it.
+  MemFile before = file;
+  zavevuv::Plan writes = plan;
+  if (plan.insert == zavevuv::Insert::Make) {
+    before.Insert(kB);
+    writes = before.Rebuild(take, zavevuv::RebuildInsert{kB, plan.partial, file.length});
+  }
+  for (std::size_t cut = 1; cut < torn::Written(before, writes); cut += cut < 16 ? 1 : 97) {
+    MemFile torn = torn::CutAfter(before, writes, cut);
+    const auto made = plan.insert == zavevuv::Insert::Make
+                          ? std::optional(zavevuv::RebuildInsert{kB, plan.partial, file.length})
+                          : std::nullopt;
+    torn.Apply(torn.Rebuild(take, made));
+    EXPECT_EQ(torn.bytes, done.bytes) << "cut after " << cut;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Row, Rebuild, testing::ValuesIn(Rows()), [](const auto& param) {
+  std::string name = param.param.name;
+  std::ranges::replace_if(
+      name, [](char c) { return std::isalnum(c) == 0; }, '_');
+  return name;
+});
+
+}  // namespace rebuild

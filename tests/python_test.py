@@ -5,7 +5,7 @@
 import errno, os, re, subprocess, sys, tempfile, unittest, wave
 
 import zavevuv
-from wavs import wav
+from wavs import plucked, wav
 from zavevuv import Outcome
 
 HEADER = open(sys.argv.pop(1)).read()
@@ -81,11 +81,40 @@ class Package(unittest.TestCase):
         holder.communicate()
         self.assertEqual((caught.exception.errno, caught.exception.filename), (errno.EAGAIN, self.path))
 
+    def test_a_header_gone_rebuilt_from_a_take(self):
+        good, lost, other = (os.path.join(self.dir.name, n) for n in ("good.wav", "lost.wav", "other.wav"))
+        head = wav(b"RIFF", None, b"", 2, 2, b"", None, 48000)
+        for path, audio in ((good, plucked(12000)), (lost, plucked(12000, seed=2)), (other, plucked(12000, big=True))):
+            with open(path, "wb") as f:
+                f.write(bytes(44) + audio)  # its header never reached the card
+        with open(good, "r+b") as f:
+            f.write(head)
+        before = open(lost, "rb").read()
+        stereo = zavevuv.Format(zavevuv.Encoding.PCM, 16, False, 2, False)
+        guess = zavevuv.guess(lost)
+        self.assertEqual((guess.outcome, guess.shape, guess.reads_as), (Outcome.HEADER_GONE, zavevuv.Shape.ZEROED, stereo))
+        seen = zavevuv.check(lost, like=good)
+        self.assertEqual((seen.needs_repair, seen.shape, seen.audio_bytes, open(lost, "rb").read()),
+                         (True, zavevuv.Shape.ZEROED, 48000, before))
+        self.assertEqual(zavevuv.rebuild(lost, like=good).outcome, Outcome.FIXED)
+        with wave.open(lost) as w:
+            self.assertEqual((w.getnchannels(), w.getframerate(), w.readframes(12000)), (2, 8000, before[44:]))
+        self.assertEqual(zavevuv.rebuild(lost, like=good).outcome, Outcome.CORRECT)
+        misfit = zavevuv.rebuild(other, like=good)
+        self.assertEqual((misfit.outcome, misfit.refusal, misfit.reads_as.big_endian), (Outcome.HEADER_GONE,
+                                                                                        zavevuv.Refusal.MISFIT, True))
+        for like, raised in ((other, ValueError), (lost + "\0", ValueError)):
+            with self.subTest(like=like), self.assertRaises(raised):
+                zavevuv.rebuild(lost, like=like)
+        with open(lost, "rb") as f, self.assertRaises(TypeError):
+            zavevuv.check(f, like=good)
+
     def test_names_and_version_as_the_header_has_them(self):
         names = re.findall(r"ZAVEVUV_(\w+) = (\d+),? +/\*", HEADER.split("enum zavevuv_outcome {")[1].split("};")[0])
         self.assertEqual([(m.name, m.value) for m in Outcome], [(n, int(v)) for n, v in names])
-        kinds = re.findall(r"ZAVEVUV_KIND_(\w+) = (\d+)", HEADER)
-        self.assertEqual([(m.name, m.value) for m in zavevuv.Kind], [(n, int(v)) for n, v in kinds])
+        for enum, prefix in ((zavevuv.Kind, "KIND"), (zavevuv.Shape, "SHAPE"), (zavevuv.Refusal, "REFUSAL")):
+            values = re.findall(rf"ZAVEVUV_{prefix}_(\w+) = (\d+)", HEADER)
+            self.assertEqual([(m.name, m.value) for m in enum], [(n, int(v)) for n, v in values])
         self.assertEqual(zavevuv.__version__, re.search(r'VERSION_STRING "(.*)"', HEADER).group(1))
 
     def test_wrong_types(self):

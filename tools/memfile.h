@@ -8,10 +8,12 @@
 #include <iterator>
 #include <limits>
 #include <map>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "rebuild.h"
 #include "writes.h"
 
 // A file of `length` bytes whose first bytes.size() bytes are `bytes`, with
@@ -48,14 +50,37 @@ struct MemFile {
   [[nodiscard]] std::span<const unsigned char> Bytes() const {
     return {reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()};
   }
-  [[nodiscard]] zavevuv::Plan Decide() const {
+  // What `decide` makes of the file's head and the rest, read on request.
+  template <typename Decision>
+  [[nodiscard]] auto With(Decision decide) const {
     std::vector<unsigned char> head(std::min(length, zavevuv::kHeadBytes));
     Copy(0, head);
-    return zavevuv::Decide(head, length, [&](std::uint64_t at, std::span<unsigned char> out) {
+    return decide(head, length, [&](std::uint64_t at, std::span<unsigned char> out) {
       ++reads;
       Copy(at, out);
       return at + out.size() <= failFrom;
     });
+  }
+  [[nodiscard]] zavevuv::Plan Decide() const {
+    return With([](auto head, auto n, const zavevuv::ReadMore& more) {
+      return zavevuv::Decide(head, n, more);
+    });
+  }
+  [[nodiscard]] std::optional<zavevuv::Take> Take() const {
+    return With([](auto head, auto n, const zavevuv::ReadMore& more) {
+      return zavevuv::ReadTake(head, n, more);
+    });
+  }
+  [[nodiscard]] zavevuv::Plan Rebuild(const std::optional<zavevuv::Take>& like,
+                                      std::optional<zavevuv::RebuildInsert> made = {}) const {
+    return With([&](auto head, auto n, const zavevuv::ReadMore& more) {
+      return zavevuv::PlanRebuild(head, n, more, like, made);
+    });
+  }
+  // A block of `b` zero bytes inserted at the start, as FALLOC_FL_INSERT_RANGE.
+  void Insert(std::uint64_t b) {
+    bytes.insert(0, b, '\0');
+    length += b;
   }
   // The writes always lie within `bytes`. `limit` bytes at most go out, in
   // the order the writes are made, as a write cut off part-way leaves them.

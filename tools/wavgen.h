@@ -3,11 +3,15 @@
 // and the fuzz corpus.
 #pragma once
 
+#include <algorithm>
+#include <bit>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace wavgen {
 
@@ -48,6 +52,93 @@ inline std::string Tone(std::size_t bytes) {
     s[i] = static_cast<char>((i * 37U + (i >> 4U)) & 0xFFU);
   }
   return s;
+}
+
+// How samples are stored: 'i' signed, 'u' unsigned (8-bit WAV), 'f' float,
+// 'm' mu-law, 'a' A-law; their bytes and byte order.
+struct Sampled {
+  char kind = 'i';
+  unsigned bytes = 2;
+  bool big = false;
+};
+
+// G.711 of a 16-bit value, as the reference encoder makes it.
+inline unsigned char Ulaw(int pcm) {
+  const int sign = pcm < 0 ? 0x80 : 0;
+  pcm = std::min(pcm < 0 ? -pcm : pcm, 32635) + 0x84;
+  int exponent = 7;
+  for (int mask = 0x4000; (pcm & mask) == 0 && exponent > 0; mask >>= 1) {
+    --exponent;
+  }
+  return static_cast<unsigned char>(~(sign | exponent << 4 | ((pcm >> (exponent + 3)) & 0x0F)));
+}
+inline unsigned char Alaw(int pcm) {
+  const int mask = pcm >= 0 ? 0xD5 : 0x55;
+  pcm = pcm >= 0 ? pcm >> 3 : -(pcm >> 3) - 1;
+  int segment = 0;
+  while (segment < 8 && pcm > (0x1F << segment)) {
+    ++segment;
+  }
+  if (segment == 8) {
+    return static_cast<unsigned char>(0x7F ^ mask);
+  }
+  const int step = (pcm >> (segment < 2 ? 1 : segment)) & 0x0F;
+  return static_cast<unsigned char>((segment << 4 | step) ^ mask);
+}
+
+// `frames` frames of plucked strings, a chord every quarter second, as a
+// recorder takes them: the audio a test of widths and byte orders needs (a
+// pure tone would hide a wrong width). The second channel lags the first.
+inline std::string Plucked(std::size_t frames, unsigned channels, Sampled as = {},
+                           unsigned seed = 1) {
+  std::vector<double> x(frames + 64, 0.0);
+  std::uint32_t noise = seed;
+  const double notes[] = {110.0, 138.6, 164.8, 146.8, 185.0, 220.0, 98.0, 123.5};
+  for (std::size_t at = 0, chord = 0; at < frames; at += 2000, ++chord) {
+    for (int k = 0; k < 2; ++k) {
+      std::vector<double> string(static_cast<std::size_t>(8000 / notes[(chord * 2 + k) % 8]));
+      for (double& v : string) {
+        noise = noise * 1664525U + 1013904223U;
+        v = static_cast<double>(noise >> 8U) / 8388608.0 - 1.0;
+      }
+      for (int pass = 0; pass < 6; ++pass) {  // plucked with a finger: a soft start
+        for (std::size_t i = 0; i < string.size(); ++i) {
+          string[i] = 0.5 * (string[i] + string[(i + 1) % string.size()]);
+        }
+      }
+      for (std::size_t i = 0; at + i < x.size() && i < 8000; ++i) {
+        double& v = string[i % string.size()];
+        x[at + i] += 0.15 * v;
+        v = 0.996 * 0.5 * (v + string[(i + 1) % string.size()]);
+      }
+    }
+  }
+  std::string out;
+  for (std::size_t i = 0; i < frames; ++i) {
+    for (unsigned c = 0; c < channels; ++c) {
+      const double v = x[i + 37 * c];
+      std::uint64_t bits = 0;
+      const double full = std::ldexp(1.0, static_cast<int>(8 * as.bytes - 1)) - 1;
+      switch (as.kind) {
+        case 'f':
+          bits = as.bytes == 4 ? std::bit_cast<std::uint32_t>(static_cast<float>(v))
+                               : std::bit_cast<std::uint64_t>(v);
+          break;
+        case 'm':
+          bits = Ulaw(static_cast<int>(std::lround(v * 32767)));
+          break;
+        case 'a':
+          bits = Alaw(static_cast<int>(std::lround(v * 32767)));
+          break;
+        default:
+          bits = static_cast<std::uint64_t>(std::llround(v * full) + (as.kind == 'u' ? 128 : 0));
+      }
+      for (unsigned b = 0; b < as.bytes; ++b) {
+        out += static_cast<char>(bits >> (8 * (as.big ? as.bytes - 1 - b : b)) & 0xFFU);
+      }
+    }
+  }
+  return out;
 }
 
 // Tags as taggers append them to any file: ID3v1, an Enhanced TAG+ block,

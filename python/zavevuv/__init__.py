@@ -1,5 +1,7 @@
 # SPDX-License-Identifier: MIT
-"""Checks and repairs the size fields of WAV file headers in place.
+"""Checks and repairs the size fields of audio files' headers in place (WAV,
+RF64/BW64, AIFF, AIFF-C, Wave64), and rebuilds a header that is gone from a
+sibling take.
 
 A thin layer over libzavevuv (loaded by its SONAME, libzavevuv.so.1): the
 same rules, lock, lease and sync as the zavevuv_32uvo command. A call
@@ -12,6 +14,8 @@ BlockingIOError: try again. See zavevuv(3) for each outcome and count.
     report = zavevuv.check("take.wav")
     if report.needs_repair:
         report = zavevuv.repair("take.wav")
+    if report.outcome == zavevuv.Outcome.HEADER_GONE:
+        report = zavevuv.rebuild("take.wav", like="take 2.wav")
 """
 from __future__ import annotations
 
@@ -23,7 +27,8 @@ import sysconfig
 from dataclasses import dataclass
 from typing import Iterator, Optional, Protocol, Union
 
-__all__ = ["Outcome", "Kind", "Report", "Busy", "check", "repair", "__version__"]
+__all__ = ["Outcome", "Kind", "Shape", "Refusal", "Encoding", "Format", "Report", "Busy", "check",
+           "repair", "rebuild", "guess", "__version__"]
 
 SONAME = "libzavevuv.so.1"
 _UNKNOWN = 2**64 - 1
@@ -44,6 +49,7 @@ class Outcome(enum.Enum):
     NO_MEMORY = 9
     INVALID = 10
     BUSY = 11  # since 1.7.0: another process holds the file; nothing written, try again
+    HEADER_GONE = 12  # since 1.10.0, from a call with like= and guess(): its header is gone
 
     def __str__(self) -> str:
         """The library's name of the outcome: "correct", "fixed", "to-end", ..."""
@@ -66,6 +72,48 @@ class Kind(enum.Enum):
     AIFC = 6  # AIFF-C
 
 
+class Shape(enum.Enum):
+    """The shape of a file whose header is gone."""
+
+    NONE = 0  # its header stands, or it is no audio
+    ZEROED = 1  # zeros where its header was
+    CUT = 2  # it starts with audio: its first bytes are lost
+    DAMAGED = 3  # its form or format is gone, its data chunk's header stands
+
+
+class Refusal(enum.Enum):
+    """Why such a file was not rebuilt from the take."""
+
+    NONE = 0
+    MISFIT = 1  # its audio reads better as another format (the report's reads_as)
+    SILENT = 2  # the audio tested is silence
+    ALIGNMENT = 3  # the take's container cannot start the audio where its samples start
+    NO_INSERT = 4  # no block can be inserted at its start here
+    NO_ROOM = 5  # the bytes before its data chunk cannot hold the take's head
+    TOO_LARGE = 6  # past 4 GiB, which AIFF cannot describe
+
+
+class Encoding(enum.Enum):
+    """How samples are stored."""
+
+    PCM = 1  # signed integers
+    UNSIGNED = 2  # unsigned integers (8-bit WAV)
+    FLOAT = 3
+    MU_LAW = 4
+    A_LAW = 5
+
+
+@dataclass(frozen=True)
+class Format:
+    """How a file's audio reads: the take's where it fits, else the best guess."""
+
+    encoding: Encoding
+    bits: int  # a sample's
+    big_endian: bool
+    channels: Optional[int]  # None: its bytes do not tell
+    channels_assumed: bool  # it started inside a frame: the take's channel order was kept
+
+
 @dataclass(frozen=True)
 class Report:
     """What a call found; None where the library does not know."""
@@ -84,6 +132,9 @@ class Report:
     sample_rate: Optional[int]  # frames a second, from the fmt chunk
     stated_frames: Optional[int]  # the samples stated_bytes hold, where the format tells
     checked: bool = False  # a check's report: what a repair would do
+    shape: Shape = Shape.NONE  # since 1.10.0, with like= and guess(): a header gone
+    refusal: Refusal = Refusal.NONE  # why such a file was not rebuilt
+    reads_as: Optional[Format] = None  # how its audio reads
 
     @property
     def needs_repair(self) -> bool:
@@ -109,6 +160,13 @@ class _Report(ctypes.Structure):
         ("kind", ctypes.c_int),
         ("sample_rate", ctypes.c_uint32),
         ("stated_frames", ctypes.c_uint64),
+        ("shape", ctypes.c_int),
+        ("refusal", ctypes.c_int),
+        ("encoding", ctypes.c_int),
+        ("sample_bytes", ctypes.c_uint),
+        ("big_endian", ctypes.c_int),
+        ("channels", ctypes.c_uint),
+        ("channels_assumed", ctypes.c_int),
     ]
 
 
@@ -154,6 +212,9 @@ def _load() -> ctypes.CDLL:
                         ("check_fd", ctypes.c_int), ("repair_fd", ctypes.c_int)):
         call = getattr(lib, "zavevuv_" + name)
         call.argtypes, call.restype = [first, report], ctypes.c_int
+    for name in ("check_like", "rebuild"):
+        call = getattr(lib, "zavevuv_" + name)
+        call.argtypes, call.restype = [ctypes.c_char_p, ctypes.c_char_p, report], ctypes.c_int
     lib.zavevuv_version.argtypes, lib.zavevuv_version.restype = [], ctypes.c_char_p
     lib.zavevuv_outcome_name.argtypes, lib.zavevuv_outcome_name.restype = [ctypes.c_int], ctypes.c_char_p
     return lib
@@ -170,15 +231,31 @@ class HasFileno(Protocol):
 File = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]", int, HasFileno]
 
 
-def _call(name: str, file: File) -> Report:
+Path = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
+
+
+def _path(name: str, file: Path) -> bytes:
+    path = os.fsencode(file)
+    if b"\0" in path:
+        raise ValueError(f"zavevuv.{name}(): embedded null byte")  # as os.open says
+    return path
+
+
+def _call(name: str, file: File, like: Optional[Path] = None, guess: bool = False) -> Report:
     raw = _Report(size=ctypes.sizeof(_Report))
     filename = None
-    if isinstance(file, (str, bytes, os.PathLike)):
+    if like is not None or guess:
+        if not isinstance(file, (str, bytes, os.PathLike)):
+            raise TypeError(f"zavevuv.{name}() with a take works on a path, not {type(file).__name__}")
         filename = os.fspath(file)
-        path = os.fsencode(file)
-        if b"\0" in path:
-            raise ValueError(f"zavevuv.{name}(): embedded null byte")  # as os.open says
-        getattr(_lib, "zavevuv_" + name)(path, ctypes.byref(raw))
+        call = _lib.zavevuv_check_like if name == "check" else _lib.zavevuv_rebuild
+        call(_path(name, file), None if like is None else _path(name, like), ctypes.byref(raw))
+        if raw.outcome == Outcome.INVALID.value and like is not None:
+            raise ValueError(f"zavevuv.{name}(): {os.fsdecode(like)!r} is no take whose header stands "
+                             "and whose samples can be tested, or cannot be read")
+    elif isinstance(file, (str, bytes, os.PathLike)):
+        filename = os.fspath(file)
+        getattr(_lib, "zavevuv_" + name)(_path(name, file), ctypes.byref(raw))
     else:
         if isinstance(file, bool) or not isinstance(file, int) and not hasattr(file, "fileno"):
             raise TypeError(f"zavevuv.{name}() takes a path, a descriptor or a file object, "
@@ -200,18 +277,38 @@ def _call(name: str, file: File) -> Report:
         raise MemoryError(f"zavevuv.{name}(): out of memory")
     known = lambda n: None if n == _UNKNOWN else n  # noqa: E731
     found = raw.data_chunk != _UNKNOWN  # no data chunk: no sizes to tell
+    reads = None
+    if raw.encoding:
+        reads = Format(Encoding(raw.encoding), 8 * raw.sample_bytes, bool(raw.big_endian),
+                       raw.channels or None, bool(raw.channels_assumed))
     return Report(outcome, raw.error, known(raw.data_chunk), raw.audio_bytes if found else None,
                   known(raw.frames), raw.stated_bytes if found else None, raw.fields,
                   bool(raw.rf64), bool(raw.insert), raw.write_error, Kind(raw.kind),
-                  raw.sample_rate or None, known(raw.stated_frames), name == "check")
+                  raw.sample_rate or None, known(raw.stated_frames), name == "check",
+                  Shape(raw.shape), Refusal(raw.refusal), reads)
 
 
-def check(file: File) -> Report:
-    """Examines `file` read-only: what a repair would do."""
-    return _call("check", file)
+def check(file: File, like: Optional[Path] = None) -> Report:
+    """Examines `file` (WAV, RF64/BW64, AIFF, AIFF-C or Wave64) read-only: what a
+    repair would do; with `like`, a take whose header stands, what rebuild() would."""
+    return _call("check", file, like)
 
 
 def repair(file: File) -> Report:
     """Repairs `file` as `zavevuv_32uvo FILE` does. A descriptor or file object
     must be open for reading and writing, without O_APPEND ("r+b")."""
     return _call("repair", file)
+
+
+def rebuild(file: Path, like: Path) -> Report:
+    """Rebuilds `file`, whose header is gone, in place from `like`, a take of the
+    same recorder and session whose header stands: its container and format, with
+    true sizes. Only where the audio reads as that format (else HEADER_GONE, and
+    the report's refusal says why); a file whose header stands is repaired."""
+    return _call("repair", file, like)
+
+
+def guess(file: Path) -> Report:
+    """Examines `file` read-only; where its header is gone and its bytes read as
+    audio, HEADER_GONE, with what they read as in `reads_as`."""
+    return _call("check", file, guess=True)

@@ -91,6 +91,34 @@ const char* Kind(int kind) {
 
 const char* Bool(bool value) { return value ? "true" : "false"; }
 
+// A name from `names` by its code, quoted; null for 0.
+template <std::size_t N>
+std::string Named(const std::array<const char*, N>& names, int code) {
+  return code > 0 && static_cast<std::size_t>(code) < N
+             ? std::string("\"") + names[static_cast<std::size_t>(code)] + "\""
+             : "null";
+}
+
+constexpr std::array<const char*, 4> kShapes{{nullptr, "zeroed", "cut", "damaged"}};
+constexpr std::array<const char*, 7> kRefusals{
+    {nullptr, "misfit", "silent", "alignment", "no-insert", "no-room", "too-large"}};
+constexpr std::array<const char*, 6> kEncodings{
+    {nullptr, "pcm", "unsigned", "float", "mu-law", "a-law"}};
+
+// A file whose header is gone: its shape, why it was not rebuilt, and how
+// its audio reads.
+std::string GoneMembers(const zavevuv_report& r) {
+  std::string reads = "null";
+  if (r.encoding != ZAVEVUV_ENCODING_NONE) {
+    reads = R"({"encoding":)" + Named(kEncodings, r.encoding) + R"(,"bits":)" +
+            std::to_string(8 * r.sample_bytes) + R"(,"big_endian":)" + Bool(r.big_endian != 0) +
+            R"(,"channels":)" + (r.channels != 0 ? std::to_string(r.channels) : "null") +
+            R"(,"channels_assumed":)" + Bool(r.channels_assumed != 0) + "}";
+  }
+  return R"(,"shape":)" + Named(kShapes, r.shape) + R"(,"refusal":)" + Named(kRefusals, r.refusal) +
+         R"(,"reads_as":)" + reads;
+}
+
 }  // namespace
 
 std::string JsonLine(const std::string& path, const zavevuv_report& r, bool check, bool wouldFix) {
@@ -105,7 +133,7 @@ std::string JsonLine(const std::string& path, const zavevuv_report& r, bool chec
          R"(,"stated_seconds":)" + Seconds(r.stated_frames, r.sample_rate) + R"(,"seconds":)" +
          Seconds(r.frames, r.sample_rate) + R"(,"rf64":)" +
          Bool(r.kind == ZAVEVUV_KIND_RF64 || r.rf64 != 0) + R"(,"insert":)" + Bool(r.insert != 0) +
-         "}\n";
+         GoneMembers(r) + "}\n";
 }
 
 }  // namespace zavevuv::cli

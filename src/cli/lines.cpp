@@ -12,23 +12,6 @@
 namespace zavevuv::cli {
 namespace {
 
-// " (6.43 s)", rounded to the hundredth, where the count and the rate are
-// known.
-std::string Seconds(std::uint64_t frames, std::uint32_t rate) {
-  if (frames == ZAVEVUV_UNKNOWN || rate == 0) {
-    return "";
-  }
-  std::uint64_t whole = frames / rate;
-  std::uint64_t cents = (frames % rate * 100 + rate / 2) / rate;
-  if (cents == 100) {
-    whole += 1;
-    cents = 0;
-  }
-  std::array<char, 4> fraction{};
-  std::snprintf(fraction.data(), fraction.size(), "%02u", static_cast<unsigned>(cents));
-  return " (" + Grouped(whole) + "." + fraction.data() + " s)";
-}
-
 // The container a report names, before "data size": none for RIFF and RF64.
 std::string Container(const zavevuv_report& r) {
   switch (r.kind) {
@@ -47,7 +30,7 @@ std::string Container(const zavevuv_report& r) {
 // right, the other fields that were not; "AIFF data size ..." and so on for
 // the other containers.
 std::string Sizes(const zavevuv_report& r) {
-  const std::string seconds = Seconds(r.frames, r.sample_rate);
+  const std::string seconds = Duration(r.frames, r.sample_rate);
   if (r.stated_bytes != r.audio_bytes) {
     return Container(r) + "data size " + Grouped(r.stated_bytes) + " -> " + Grouped(r.audio_bytes) +
            " bytes" + seconds;
@@ -57,7 +40,7 @@ std::string Sizes(const zavevuv_report& r) {
 }
 
 std::string WouldFix(const zavevuv_report& r) {
-  std::string line = kWouldFix + Sizes(r);
+  std::string line = r.shape != ZAVEVUV_SHAPE_NONE ? Rebuilt(r, true) : kWouldFix + Sizes(r);
   if (r.rf64 != 0) {
     line += ", as RF64";
   } else if (r.insert != 0) {
@@ -77,9 +60,11 @@ std::string Unfixable(const zavevuv_report& r) {
     case ZAVEVUV_TO_END:
       return word + Sizes(r) + " as \"to the end of the file\"; no room for RF64";
     case ZAVEVUV_TOO_LARGE:
-      return word + Grouped(r.audio_bytes) + " bytes" + Seconds(r.frames, r.sample_rate) +
+      return word + Grouped(r.audio_bytes) + " bytes" + Duration(r.frames, r.sample_rate) +
              " of audio past 4 GiB; " +
              (Container(r).empty() ? "no room for RF64" : Container(r) + "has no 64-bit sizes");
+    case ZAVEVUV_HEADER_GONE:
+      return Gone(r);
     default:  // truncated, no data chunk: the word says it all
       return word;
   }
@@ -103,6 +88,23 @@ int StatusOf(Verdict verdict) {
 }
 
 }  // namespace
+
+// " (6.43 s)", rounded to the hundredth, where the count and the rate are
+// known.
+std::string Duration(std::uint64_t frames, std::uint32_t rate) {
+  if (frames == ZAVEVUV_UNKNOWN || rate == 0) {
+    return "";
+  }
+  std::uint64_t whole = frames / rate;
+  std::uint64_t cents = (frames % rate * 100 + rate / 2) / rate;
+  if (cents == 100) {
+    whole += 1;
+    cents = 0;
+  }
+  std::array<char, 4> fraction{};
+  std::snprintf(fraction.data(), fraction.size(), "%02u", static_cast<unsigned>(cents));
+  return " (" + Grouped(whole) + "." + fraction.data() + " s)";
+}
 
 Shown GnuFile(const std::string& path, const zavevuv_report& r, const Options& options,
               bool named) {
@@ -158,7 +160,10 @@ std::string Line(const std::string& path, const zavevuv_report& r, Verdict verdi
     case Verdict::Correct:
       return name + WordsOf(r.outcome).word + "\n";
     case Verdict::Repaired:
-      return name + WordsOf(r.outcome).word + Sizes(r) + (r.rf64 != 0 ? ", now RF64\n" : "\n");
+      return name +
+             (r.shape != ZAVEVUV_SHAPE_NONE ? Rebuilt(r, false)
+                                            : WordsOf(r.outcome).word + Sizes(r)) +
+             (r.rf64 != 0 ? ", now RF64\n" : "\n");
     case Verdict::NeedsRepair:
       return name + WouldFix(r) + "\n";
     case Verdict::Unfixable:

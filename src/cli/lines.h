@@ -38,6 +38,17 @@ std::string Failure(const std::string& path, const zavevuv_report& r, bool recur
 // repair would write, whose outcome says so in its own word.
 std::string JsonLine(const std::string& path, const zavevuv_report& r, bool check, bool wouldFix);
 
+// " (6.43 s)", rounded to the hundredth, where the count and the rate are
+// known.
+std::string Duration(std::uint64_t frames, std::uint32_t rate);
+
+// A file whose header is gone (gone.cpp): how its audio reads ("16-bit
+// little-endian PCM, 2 channels"); the rebuild made, or under a check the
+// one that would be; why none was, or with no take what to do.
+std::string ReadsAs(const zavevuv_report& r);
+std::string Rebuilt(const zavevuv_report& r, bool check);
+std::string Gone(const zavevuv_report& r);
+
 // Files seen, of each verdict.
 using Seen = std::array<std::uint64_t, static_cast<std::size_t>(Verdict::Failed) + 1>;
 

@@ -14,9 +14,9 @@
 namespace zavevuv::cli {
 namespace {
 
-enum LongOnly { kJson = 256, kFiles0, kHelp, kVersion };
+enum LongOnly { kJson = 256, kFiles0, kLike, kHelp, kVersion };
 
-constexpr std::array<option, 12> kLong{{
+constexpr std::array<option, 13> kLong{{
     {"check", no_argument, nullptr, 'n'},
     {"recursive", no_argument, nullptr, 'r'},
     {"one-file-system", no_argument, nullptr, 'x'},
@@ -26,6 +26,7 @@ constexpr std::array<option, 12> kLong{{
     {"json", no_argument, nullptr, kJson},
     {"files0-from", required_argument, nullptr, kFiles0},
     {"jobs", required_argument, nullptr, 'j'},
+    {"like", required_argument, nullptr, kLike},
     {"help", no_argument, nullptr, kHelp},
     {"version", no_argument, nullptr, kVersion},
     {nullptr, 0, nullptr, 0},
@@ -82,6 +83,9 @@ Request Take(int c, Options& options) {
     case kFiles0:
       options.list = ::optarg;
       break;
+    case kLike:
+      options.like = ::optarg;
+      break;
     case kHelp:
       return Request::Help;
     case kVersion:
@@ -122,6 +126,7 @@ void PrintHelp() {
   or:  zavevuv [OPTION]... --files0-from=F
 Check the size fields of audio files (WAVE: RIFF, RF64, BW64; AIFF, AIFF-C;
 Wave64) against the audio they hold, and repair the wrong ones in place.
+A file whose header is gone is said so, and with --like rebuilt.
 
   -n, --check          look only: say what a repair would do, write nothing
   -r, --recursive      walk each FILE that is a folder (links are not followed);
@@ -135,6 +140,8 @@ Wave64) against the audio they hold, and repair the wrong ones in place.
                          the failures
   -v, --verbose        print the summary even when every file is correct
       --json           print one JSON object per file (JSON Lines)
+      --like=TAKE      rebuild a file whose header is gone from TAKE, a take of
+                         the same recorder whose header stands
       --help           display this help and exit
       --version        output version information and exit
 

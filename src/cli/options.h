@@ -18,15 +18,16 @@ inline constexpr std::size_t kMaxNames = 512;
 
 struct Options {
   Dialect dialect = Dialect::Gnu;
-  bool check = false;                 // -n: look only
-  bool recursive = false;             // -r: walk folders
-  bool oneFileSystem = false;         // -x: no other mount entered in a walk
-  bool quiet = false;                 // -q: only repairs, needed or made, and failures
-  bool verbose = false;               // -v: the summary, even when all is well
-  bool json = false;                  // --json: one object per file
-  const char* list = nullptr;         // zavevuv_32uvo's list, or --files0-from ("-": stdin)
-  std::string prefix;                 // zavevuv_32uvo: put before each listed name
-  unsigned jobs = 0;                  // -j: files handled at once; 0: as many as suit a repair
+  bool check = false;          // -n: look only
+  bool recursive = false;      // -r: walk folders
+  bool oneFileSystem = false;  // -x: no other mount entered in a walk
+  bool quiet = false;          // -q: only repairs, needed or made, and failures
+  bool verbose = false;        // -v: the summary, even when all is well
+  bool json = false;           // --json: one object per file
+  const char* list = nullptr;  // zavevuv_32uvo's list, or --files0-from ("-": stdin)
+  std::string prefix;          // zavevuv_32uvo: put before each listed name
+  unsigned jobs = 0;           // -j: files handled at once; 0: as many as suit a repair
+  const char* like = nullptr;  // --like: the take a file whose header is gone is rebuilt from
   std::vector<const char*> operands;  // in order
 };
 

@@ -4,12 +4,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <numeric>
 
 #include "report.h"
 #include "say.h"
 #include "stops.h"
+#include "text.h"
 
 namespace zavevuv::cli {
 namespace {
@@ -29,7 +31,22 @@ constexpr unsigned kCheckJobs = 1;
 
 }  // namespace
 
-Run::Run(const Options& options) : options_(options), words_(WordsOf(options.dialect)) {
+std::optional<Like> ReadTheLike(const Options& options) {
+  if (options.like == nullptr) {
+    return Like{};
+  }
+  Like like{ReadLike(options.like)};
+  if (!like.take) {
+    const bool noTake = errno == EINVAL;
+    Say(Stream::Err,
+        Diagnostic(options.like, noTake ? kNoTake : "cannot read take", noTake ? 0 : errno));
+    return std::nullopt;
+  }
+  return like;
+}
+
+Run::Run(const Options& options, Like like)
+    : options_(options), words_(WordsOf(options.dialect)), like_(std::move(like)) {
   const bool gnu = options.dialect == Dialect::Gnu;
   terminal_ = gnu && ::isatty(STDERR_FILENO) == 1;
   ::clock_gettime(CLOCK_MONOTONIC, &start_);
@@ -52,12 +69,20 @@ bool Run::Stopping() const { return StopSignal() != 0; }
 // the run's dialect says of it. A repair of a file it may only read says what
 // it is where that needs no write (correct, not audio), as a check would.
 void Run::File(const std::string& path, bool named) {
-  jobs_->Add([this, path, named] {
+  jobs_->Add([this, path, named, like = LikeFor(path, named)] {
     zavevuv_report report{};
     report.size = sizeof report;
-    (options_.check ? zavevuv_check : zavevuv_repair)(path.c_str(), &report);
+    if (like != nullptr) {
+      WithLike(path.c_str(), *like, options_.check ? Mode::Check : Mode::Repair, &report);
+    } else {
+      (options_.check ? zavevuv_check : zavevuv_repair)(path.c_str(), &report);
+    }
     return words_.file(path, report, options_, named);
   });
+}
+
+const Like* Run::LikeFor(const std::string& path, bool named) const {
+  return options_.dialect == Dialect::Gnu && (named || NamedAsAudio(path)) ? &like_ : nullptr;
 }
 
 // A check in this thread looks at a walk's file once, by its name in its
@@ -70,7 +95,7 @@ void Run::Entry(int folder, const std::string& name, const std::string& path) {
   jobs_->Add([this, folder, &name, &path] {  // run at once, in this thread
     zavevuv_report report{};
     report.size = sizeof report;
-    CheckEntry(folder, name.c_str(), &report);
+    CheckEntry(folder, name.c_str(), &report, LikeFor(path, false));
     return words_.file(path, report, options_, false);
   });
 }

@@ -13,13 +13,20 @@
 #include "jobs.h"
 #include "lines.h"
 #include "options.h"
+#include "report.h"
 #include "walk.h"
 
 namespace zavevuv::cli {
 
+// The take zavevuv's --like names, read once; nothing, said why on standard
+// error, where it cannot be read or is no take. None asked: no take.
+std::optional<Like> ReadTheLike(const Options& options);
+
 class Run final : public Sink {
  public:
-  explicit Run(const Options& options);
+  // `like`: zavevuv's look at a file whose header is gone (with or without
+  // a take).
+  explicit Run(const Options& options, Like like = {});
   void File(const std::string& path, bool named) override;
   void Entry(int folder, const std::string& name, const std::string& path) override;
   void Skipped() override { ++skipped_; }
@@ -31,13 +38,17 @@ class Run final : public Sink {
   int Finish();
 
  private:
+  // What a file may be rebuilt from, or said to read as, where its header
+  // is gone: only one named, or named as audio is, and only by zavevuv.
+  [[nodiscard]] const Like* LikeFor(const std::string& path, bool named) const;
   // Counts what is said of a file or event, and writes it.
   void Print(const Shown& shown);
   void Progress();
   void Erase();
 
   const Options& options_;
-  const DialectWords& words_;   // what the run's dialect says
+  const DialectWords& words_;  // what the run's dialect says
+  Like like_;
   std::unique_ptr<Jobs> jobs_;  // where files are handled, one or several at once
   Seen seen_{};
   std::uint64_t skipped_ = 0;

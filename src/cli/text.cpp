@@ -122,4 +122,21 @@ std::string Grouped(std::uint64_t n) {
   return digits;
 }
 
+bool NamedAsAudio(std::string_view path) {
+  const auto dot = path.rfind('.');
+  if (dot == std::string_view::npos || path.find('/', dot) != std::string_view::npos) {
+    return false;
+  }
+  std::string ending(path.substr(dot + 1));
+  for (char& c : ending) {
+    c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  }
+  for (const char* audio : {"wav", "bwf", "rf64", "w64", "aif", "aiff", "aifc"}) {
+    if (ending == audio) {
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace zavevuv::cli

@@ -31,4 +31,8 @@ std::string Quoted(std::string_view s);
 // "1,234,560".
 std::string Grouped(std::uint64_t n);
 
+// Whether a path's last name ends as audio files' do: .wav, .bwf, .rf64,
+// .w64, .aif, .aiff or .aifc, in any case.
+bool NamedAsAudio(std::string_view path);
+
 }  // namespace zavevuv::cli

@@ -35,7 +35,7 @@ struct OutcomeWords {
 };
 
 // Each outcome, in the order of its code.
-inline constexpr std::array<OutcomeWords, ZAVEVUV_BUSY + 1> kOutcomeWords{{
+inline constexpr std::array<OutcomeWords, ZAVEVUV_HEADER_GONE + 1> kOutcomeWords{{
     {"The header in %s appears to be correct.\n", Verdict::Correct, "correct"},
     {"Header was fixed successfully in %s.\n", Verdict::Repaired, "fixed: "},
     {"Data block in %s is too large for a wave file header; its sizes now say to read to the end "
@@ -52,12 +52,33 @@ inline constexpr std::array<OutcomeWords, ZAVEVUV_BUSY + 1> kOutcomeWords{{
     {"File called %s cannot be found.\n", Verdict::Failed, "cannot check"},  // invalid
     {"File called %s cannot be found.\n", Verdict::Failed,
      "busy: another process holds the file; nothing written, try again"},
+    {"Cannot find data block in wave file!\n", Verdict::Unfixable, "header gone"},
 }};
 
 // zavevuv's words for a file no outcome names alone: one a check finds a
 // repair would write, and one of no container the library knows.
 inline constexpr const char* kWouldFix = "would fix: ";
 inline constexpr const char* kNotAudio = "not audio";
+// And for a take --like names that is none.
+inline constexpr const char* kNoTake =
+    "not a take: its header does not stand, or its samples are of a format no bytes can be "
+    "tested against (ADPCM, GSM)";
+
+// A file whose header is gone: its shape, by code; why it was not rebuilt,
+// by code; and what to do where no take was named.
+inline constexpr std::array<const char*, ZAVEVUV_SHAPE_DAMAGED + 1> kShapeWords{
+    {"", "head zeroed", "head cut away", "head damaged"}};
+inline constexpr std::array<const char*, ZAVEVUV_REFUSAL_TOO_LARGE + 1> kRefusalWords{{
+    "",
+    "not as the take's format",
+    "the audio tested is silence, which tells no format",
+    "its samples start where the take's container cannot start its audio",
+    "no block can be inserted at its start on this file system",
+    "the bytes before its data chunk cannot hold the take's head",
+    "past 4 GiB, which AIFF cannot describe",
+}};
+inline constexpr const char* kNameATake =
+    "name a take of the same recorder with --like=TAKE to rebuild it";
 
 // The words of an outcome code; a code the table lacks reads as a failed read.
 const OutcomeWords& WordsOf(int outcome);

@@ -26,11 +26,15 @@ int main(int argc, char* argv[]) {
     case Request::Run:
       break;
   }
+  std::optional<zavevuv::Like> like = ReadTheLike(options);
+  if (!like) {
+    return 2;
+  }
   zavevuv::HoldLeaseBreaksForTheRun();  // one thread: a lease break never ends the run
   zavevuv::AskRootOnceForTheRun();      // nor does it change who it runs as
   CatchStops();
   zavevuv::GiveWayTo([] { return StopSignal() != 0; });  // no wait outlasts a stop
-  Run run(options);
+  Run run(options, *std::move(like));
   if (options.list != nullptr) {
     VisitList(options, run);
   }

@@ -127,6 +127,10 @@ void Learn(const FileBytes& file, std::uint64_t at, const Id& id, std::uint64_t 
     layout.firstSize = size;
     layout.roomFor64 = Between(id, kDs64, kJunk) && size >= kDs64Body;
   }
+  if (id == chunks.format) {
+    layout.formatAt = body;
+    layout.formatSize = size;
+  }
   if (id == chunks.format && chunks.box == Box::Aiff) {
     ReadComm(file, body, size, layout);
   } else if (id == chunks.format) {

@@ -22,10 +22,12 @@ struct Layout {
                              // format tag of an extensible one
   std::uint64_t sampleRate = 0;
   std::uint64_t blockAlign = 0;
-  std::uint64_t perBlock = 0;           // ADPCM samples per block
-  std::optional<std::uint64_t> factAt;  // the sample count: fact's, or in AIFF COMM's frames
-  bool unknownFormat = false;           // an AIFF-C compression whose frames we do not know
-  std::uint64_t perCount = 1;           // sample frames a unit of the count holds (ima4: 64)
+  std::uint64_t perBlock = 0;             // ADPCM samples per block
+  std::optional<std::uint64_t> factAt;    // the sample count: fact's, or in AIFF COMM's frames
+  bool unknownFormat = false;             // an AIFF-C compression whose frames we do not know
+  std::uint64_t perCount = 1;             // sample frames a unit of the count holds (ima4: 64)
+  std::optional<std::uint64_t> formatAt;  // the format chunk's body (fmt, or AIFF's COMM)
+  std::uint64_t formatSize = 0;
   // With frames of one byte, a byte 0x00 is a loud sample, not silence
   // (unsigned 8-bit PCM, A-law, mu-law): one at the end may be a pad byte.
   bool zeroIsLoud = false;

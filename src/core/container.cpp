@@ -93,6 +93,18 @@ Id IdOf(const Container& chunks, std::span<const unsigned char> bytes) {
   return kOther;
 }
 
+std::array<unsigned char, 16> IdBytes(const Container& chunks, const Id& name) {
+  std::array<unsigned char, 16> bytes{};
+  std::ranges::copy(name, bytes.begin());
+  if (chunks.box == Box::W64) {
+    const auto* known = std::ranges::find(kW64Guids, name, &NamedGuid::name);
+    if (known != kW64Guids.end()) {
+      bytes = known->guid;
+    }
+  }
+  return bytes;
+}
+
 std::optional<std::uint64_t> BodyOf(const Container& chunks,
                                     std::span<const unsigned char> header) {
   const std::uint64_t size = Field(chunks, header.subspan(chunks.idBytes, chunks.sizeBytes));

@@ -86,6 +86,11 @@ constexpr const Container& ChunksOf(Form form) {
 // "bext", "mark" for marker, "summ" for summarylist), "????" for any other.
 Id IdOf(const Container& chunks, std::span<const unsigned char> bytes);
 
+// The id of a chunk as the container writes it: the 4 bytes in RIFF and
+// AIFF, the GUID of a known name in Wave64 (the first 4 bytes of `out`, or
+// all 16).
+std::array<unsigned char, 16> IdBytes(const Container& chunks, const Id& name);
+
 // The body's size from a whole chunk header; nothing where it cannot be one
 // (an id no writer uses, a Wave64 size smaller than its header).
 std::optional<std::uint64_t> BodyOf(const Container& chunks, std::span<const unsigned char> header);

@@ -42,8 +42,7 @@ std::variant<Outcome, Facts> Examine(FileBytes& file, Form form) {
     return Outcome::ReadFailed;
   }
   // An id at 0 cut off on its way to RF64 is ours, and only where ds64 has
-  // room. An AIFF-C compression whose frames are unknown is left alone, and
-  // so is an SSND whose samples start at an odd offset (no writer's).
+  // room. An AIFF-C compression whose frames are unknown is left alone.
   if (!layout.dataChunk || layout.cutBefore || (form == Form::UpgradeCut && !layout.roomFor64) ||
       layout.unknownFormat) {
     return Outcome::NoDataChunk;
@@ -51,9 +50,6 @@ std::variant<Outcome, Facts> Examine(FileBytes& file, Form form) {
   facts.h = *layout.dataChunk;
   if (!PlaceAudio(file, facts)) {
     return file.Failed() ? Outcome::ReadFailed : Outcome::Truncated;
-  }
-  if (facts.overhead % 2 != 0) {
-    return Outcome::NoDataChunk;
   }
   const std::uint64_t length = file.Length();
   if (!file.Read(facts.sizeAt, std::span(facts.dataSize).first(chunks.sizeBytes)) ||

@@ -15,6 +15,7 @@ enum class Outcome {
   Fixed,        // size fields rewritten (or RF64 made) and synced
   WriteFailed,  // a write, the sync or the close after them failed
   Busy,         // another process holds the file (a lock, a lease): nothing written
+  HeaderGone,   // its header is gone but its bytes are audio; not rebuilt (Found says why)
 };
 
 }  // namespace zavevuv

@@ -14,6 +14,7 @@
 #include "file_bytes.h"
 #include "head_block.h"
 #include "outcome.h"
+#include "samples.h"
 
 namespace zavevuv {
 
@@ -28,16 +29,45 @@ struct FieldWrite {
 enum class Insert {
   None,    // no insert: the fields are all there is to write
   Make,    // past 4 GiB without room for ds64: the fields say "to the end of the
-           // file" (TooLarge or ToEnd); inserting a head block makes it RF64
+           // file" (TooLarge or ToEnd); inserting a head block makes it RF64.
+           // A cut file's rebuild: a block inserted at its start takes its head
   Finish,  // an insert whose head block was never written, or not whole: the
            // file starts with `block` zero bytes, then the old header; the head
-           // block goes there before the fields (Fixed)
+           // block goes there before the fields (Fixed). A rebuild's: `head`
+           // goes over the block and the partial frame after it
 };
 
 // What the first bytes are: not read, no file we know, RIFF, RF64 or BW64
 // (an id cut off on its way from RIFF to RF64 included), Wave64, AIFF or
 // AIFF-C.
 enum class HeaderKind { Unknown, NotWave, Riff, Rf64, W64, Aiff, Aifc };
+
+// A file whose header is gone: the shape it is in.
+enum class Shape {
+  None,     // its header stands, or it is no audio
+  Zeroed,   // its first bytes are zeros, where a header was
+  Cut,      // it starts with audio: its first bytes are lost
+  Damaged,  // its form or format is gone, but its data chunk's header stands
+};
+
+// Why such a file was not rebuilt from a sibling take.
+enum class Refusal {
+  None,
+  Misfit,     // the audio reads better as another format (the guess says which)
+  Silent,     // the audio tested is silence: nothing tells its format
+  Alignment,  // the container cannot start the audio on a sample boundary there
+  NoInsert,   // no block can be inserted at the start of this file
+  NoRoom,     // the bytes before the data chunk cannot hold the take's head
+  TooLarge,   // past 4 GiB, which the take's container cannot describe
+};
+
+// How such a file's audio reads: the take's format where it fits, else the
+// best reading of its bytes.
+struct Guess {
+  Encoding encoding;
+  unsigned channels = 0;      // 0: they cannot be told
+  bool assumedOrder = false;  // it starts inside a frame: the take's channel order is kept
+};
 
 // What a look learned of the file, for callers that report it.
 struct Found {
@@ -48,6 +78,9 @@ struct Found {
   std::optional<std::uint64_t> statedFrames;  // the samples the stated size holds, so too
   std::uint64_t sampleRate = 0;               // from the fmt chunk; 0 when none was read
   HeaderKind kind = HeaderKind::Unknown;
+  Shape shape = Shape::None;
+  Refusal refusal = Refusal::None;
+  std::optional<Guess> guess{};
 };
 
 // The most fields a plan writes: each size field a WAVE header has, once
@@ -66,6 +99,12 @@ struct Plan {
   // An insert cut off part-way may have left its intent on the file: Finish,
   // Make where the sizes already say "to the end", and an RF64 file past 4 GiB.
   bool mayHaveIntent = false;
+  // A rebuild (Found's shape says which): the head written at 0, its first
+  // sector last, after the fields outside it. A cut file's Make: `partial`,
+  // the bytes of the partial frame it starts with, which the head will cover
+  // once B bytes are inserted before them.
+  std::vector<unsigned char> head;
+  std::uint64_t partial = 0;
   Found found;
 };
 

@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "writes.h"
 
+#include <algorithm>
+
 namespace zavevuv {
 namespace {
 
 constexpr std::uint64_t kWriteBlock = 4096;  // fields this close share one write
+constexpr std::size_t kSector = 512;         // the least a disk writes whole
+constexpr std::size_t kIdBytes = 4;          // the form's id, or Wave64's GUID's first bytes
 
 }  // namespace
 
@@ -33,13 +37,28 @@ std::vector<Patch> Coalesce(std::span<const unsigned char> head,
 
 std::vector<Patch> Writes(std::span<const unsigned char> head, const Plan& plan) {
   std::vector<Patch> patches;
-  if (plan.insert == Insert::Finish) {
+  if (plan.insert == Insert::Finish && plan.head.empty()) {
     patches.push_back({0, HeadBlock(plan.upgrade, plan.block)});
   }
   for (Patch& patch : Coalesce(head, plan.writes)) {
     patches.push_back(std::move(patch));
   }
+  if (!plan.head.empty()) {
+    // The head from its end, the form's id last: until it is written, the
+    // file is one whose header is gone, and a run cut off is run again.
+    const auto& h = plan.head;
+    const auto sector = std::min(h.size(), kSector);
+    if (h.size() > sector) {
+      patches.push_back({sector, {h.begin() + sector, h.end()}});
+    }
+    patches.push_back({kIdBytes, {h.begin() + kIdBytes, h.begin() + sector}, !patches.empty()});
+    patches.push_back({0, {h.begin(), h.begin() + kIdBytes}, true});
+  }
   return patches;
+}
+
+bool WritesAny(const Plan& plan) {
+  return !plan.writes.empty() || !plan.head.empty() || plan.insert != Insert::None;
 }
 
 }  // namespace zavevuv

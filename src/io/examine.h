@@ -11,6 +11,7 @@
 
 #include "file_bytes.h"
 #include "plan.h"
+#include "take.h"
 
 namespace zavevuv {
 
@@ -39,13 +40,28 @@ struct Examined {
   std::size_t keptBytes = 0;  // of reads
 };
 
-// `keep`: the reads are kept, for a look anew to compare with.
-Examined Examine(int fd, std::uint64_t length, Buffer buffer, bool keep = false);
+// What a look may do for a file whose header is gone: rebuild it from a
+// sibling take, or without one say what its audio reads as.
+struct Like {
+  std::optional<Take> take;
+};
+
+// The take a file by that name is, read once for the many files of a run;
+// nothing, errno set, where it cannot be read (EINVAL: it is no take whose
+// header stands, or its samples are of no format that can be tested).
+std::optional<Take> ReadLike(const char* path);
+
+// `keep`: the reads are kept, for a look anew to compare with. `like`: the
+// decision that rebuilds (a rebuild's insert cut off part-way is read from
+// the file), where not null.
+Examined Examine(int fd, std::uint64_t length, Buffer buffer, bool keep = false,
+                 const Like* like = nullptr);
 
 // The look anew: every byte the `first` look read, read again. Where they
 // are all as they were, so is the decision, which is not made twice; else
 // the file is examined afresh (into `buffer`, where the first look's head
 // lies).
-Examined Again(int fd, std::uint64_t length, Buffer buffer, const Examined* first);
+Examined Again(int fd, std::uint64_t length, Buffer buffer, const Examined* first,
+               const Like* like = nullptr);
 
 }  // namespace zavevuv

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Room for ds64 made at the start of a file past 4 GiB: a block inserted with
+// Room made at the start of a file: for ds64 in a file past 4 GiB, or for the
+// head of a file whose head was cut away. A block inserted with
 // FALLOC_FL_INSERT_RANGE under a write lease, the intent recorded first as an
 // extended attribute so that a job cut off part-way can be finished.
 #pragma once
@@ -7,46 +8,21 @@
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
-#include <vector>
 
 #include "fd.h"
 #include "head_block.h"
 #include "hold.h"
+#include "intent.h"
 
 namespace zavevuv {
 
-// A run of the file that is a hole (SEEK_HOLE to SEEK_DATA).
-struct Hole {
-  std::uint64_t at = 0;
-  std::uint64_t length = 0;
-  bool operator==(const Hole&) const = default;
-};
-
-// What an insert records before it starts: its block size, the file's length
-// and its holes, so that a shift cut off part-way can be told from a hole of
-// the file's own.
-struct Intent {
-  std::uint64_t b = 0;
-  std::uint64_t oldLength = 0;
-  std::vector<Hole> holes;
-};
-
-// The intent on the file, if any. Only "no such attribute" (or none on this
-// file system) means none; any other error, or a value that is not ours,
-// means the file cannot be judged.
-struct IntentRead {
-  enum { None, Found, Failed } state = None;
-  Intent intent;
-};
-IntentRead ReadIntent(int fd);
-void RemoveIntent(int fd);
-
 enum class Room {
-  Made,         // the head block is in place and synced: the file is RF64
+  Made,         // the block's content is in place and synced
   NotPossible,  // no attribute, too many holes, no insert here or no space
                 // for the block: the file is as it was
-  Failed,       // the head block could not be written: the next run completes it
+  Failed,       // its content could not be written: the next run completes it
   Lost,         // the lease went before a step: nothing more was written, and
                 // a block inserted already taken out again where still ours
 };
@@ -58,21 +34,18 @@ enum class Room {
 // and set an attribute, to fail. Any other (XFS, overlayfs over ext4) tries.
 bool CanInsert(int fd);
 
-// Inserts a block at the start of the file open as `out`, of `length` bytes,
-// allocates it and writes the head block there. A block that cannot be
-// allocated (a full disk) is taken out again. Each step is taken only while
-// `hold` keeps the file's lease.
-Room MakeRoom(const Fd& out, const Hold& hold, const Upgrade& upgrade, std::uint64_t length,
-              blksize_t blockSize);
+// What goes in the block once inserted, given its size B: written and
+// synced, or false.
+using Fill = std::function<bool(std::uint64_t b)>;
 
-// Where an insert's shift was cut off part-way (the length grown by B, a hole
-// of B bytes in the audio, the old header still at 0), takes the hole out
-// again. The caller holds the file's lease.
-enum class Shift {
-  TakenBack,  // the file is as it was before the insert: look at it anew
-  NeverMade,  // the holes are as recorded: the intent is gone, go on
-  Left,       // nothing matches the intent: the file is left as it is
-};
-Shift TakeBackShift(const Fd& out, std::uint64_t length, const Intent& intent);
+// Inserts a block at the start of the file open as `out`, of `length` bytes,
+// allocates it and has `fill` write it: the intent records `partial` where
+// it is a rebuild's. A block that cannot be allocated (a full disk) is taken
+// out again. Each step is taken only while `hold` keeps the file's lease.
+Room MakeRoom(const Fd& out, const Hold& hold, std::uint64_t length, blksize_t blockSize,
+              std::optional<std::uint64_t> partial, const Fill& fill);
+
+// The upgrade's fill: the RF64 head block.
+Fill HeadBlockFill(const Fd& out, const Upgrade& upgrade);
 
 }  // namespace zavevuv

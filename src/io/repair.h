@@ -5,6 +5,7 @@
 
 #include <cstddef>
 
+#include "examine.h"
 #include "outcome.h"
 #include "plan.h"
 
@@ -30,12 +31,14 @@ enum class Mode {
 
 // A file by name, as the command line handles it. Only a repair by name
 // ever inserts a block: only then is the file's one descriptor ours.
-Result OnPath(const char* path, Mode mode);
+// `like`: a file whose header is gone is rebuilt from its take, or, with
+// none, said what its audio reads as.
+Result OnPath(const char* path, Mode mode, const Like* like = nullptr);
 
 // A check of an entry that its folder, open as `folder`, listed as a regular
 // file: opened once by its name there, never through a link (see OpenEntry).
 // What a walk of folders asks of each file it meets.
-Result OnEntry(int folder, const char* name);
+Result OnEntry(int folder, const char* name, const Like* like = nullptr);
 
 // A descriptor the caller holds, open for reading (Check) or reading and
 // writing without O_APPEND (Repair); left open, its offset unmoved. A repair holds the lock

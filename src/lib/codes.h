@@ -21,7 +21,7 @@ struct CodeEntry {
   Outcome outcome;
 };
 
-inline constexpr std::array<CodeEntry, ZAVEVUV_BUSY + 1> kCodes{{
+inline constexpr std::array<CodeEntry, ZAVEVUV_HEADER_GONE + 1> kCodes{{
     {"correct", Outcome::Correct},
     {"fixed", Outcome::Fixed},
     {"to-end", Outcome::ToEnd},
@@ -34,10 +34,12 @@ inline constexpr std::array<CodeEntry, ZAVEVUV_BUSY + 1> kCodes{{
     {"no-memory", Outcome::ReadFailed},
     {"invalid", Outcome::CannotOpen},
     {"busy", Outcome::Busy},
+    {"header-gone", Outcome::HeaderGone},
 }};
 static_assert(std::string_view(kCodes[ZAVEVUV_WRITE_FAILED].name) == "write-failed" &&
               std::string_view(kCodes[ZAVEVUV_INVALID].name) == "invalid" &&
-              std::string_view(kCodes[ZAVEVUV_BUSY].name) == "busy");
+              std::string_view(kCodes[ZAVEVUV_BUSY].name) == "busy" &&
+              std::string_view(kCodes[ZAVEVUV_HEADER_GONE].name) == "header-gone");
 
 // The code of an outcome: the first that names it.
 constexpr int Code(Outcome outcome) {

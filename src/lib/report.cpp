@@ -5,6 +5,38 @@
 #include <cstdint>
 
 namespace zavevuv {
+namespace {
+
+int EncodingCode(const Encoding& encoding) {
+  switch (encoding.kind) {
+    case SampleKind::Int:
+      return ZAVEVUV_ENCODING_PCM;
+    case SampleKind::Unsigned:
+      return ZAVEVUV_ENCODING_UNSIGNED;
+    case SampleKind::Float:
+      return ZAVEVUV_ENCODING_FLOAT;
+    case SampleKind::Ulaw:
+      return ZAVEVUV_ENCODING_ULAW;
+    case SampleKind::Alaw:
+      return ZAVEVUV_ENCODING_ALAW;
+  }
+  return ZAVEVUV_ENCODING_NONE;
+}
+
+// What a report tells of a file whose header is gone.
+void Gone(zavevuv_report& full, const Found& found) {
+  full.shape = static_cast<int>(found.shape);
+  full.refusal = static_cast<int>(found.refusal);
+  if (found.guess) {
+    full.encoding = EncodingCode(found.guess->encoding);
+    full.sample_bytes = found.guess->encoding.bytes;
+    full.big_endian = found.guess->encoding.big && found.guess->encoding.bytes > 1 ? 1 : 0;
+    full.channels = found.guess->channels;
+    full.channels_assumed = found.guess->assumedOrder ? 1 : 0;
+  }
+}
+
+}  // namespace
 
 int Report(zavevuv_report* to, int code, const Result* result) {
   zavevuv_report full{};
@@ -29,13 +61,18 @@ int Report(zavevuv_report* to, int code, const Result* result) {
     full.kind = KindCode(result->found.kind);
     full.sample_rate = static_cast<std::uint32_t>(result->found.sampleRate);
     full.stated_frames = result->found.statedFrames.value_or(ZAVEVUV_UNKNOWN);
+    Gone(full, result->found);
   }
   Give(to, full);
   return code;
 }
 
-int CheckEntry(int folder, const char* name, zavevuv_report* report) {
-  return Run(report, [&] { return OnEntry(folder, name); });
+int CheckEntry(int folder, const char* name, zavevuv_report* report, const Like* like) {
+  return Run(report, [&] { return OnEntry(folder, name, like); });
+}
+
+int WithLike(const char* path, const Like& like, Mode mode, zavevuv_report* report) {
+  return Run(report, [&] { return OnPath(path, mode, &like); });
 }
 
 }  // namespace zavevuv

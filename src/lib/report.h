@@ -64,6 +64,11 @@ int Run(zavevuv_report* report, Call call) {
 // OnEntry): what a command's walk asks of each file, at the cost of one open,
 // one fstat and one read. Not in the C interface: only a walk knows the
 // entry is a regular file, which opening it at once relies on.
-int CheckEntry(int folder, const char* name, zavevuv_report* report);
+int CheckEntry(int folder, const char* name, zavevuv_report* report, const Like* like = nullptr);
+
+// zavevuv_check_like and zavevuv_rebuild (`mode`) with a take read once
+// (ReadLike), or with none for a guess: a command's files under --like, and
+// those it names, or that are named as audio is.
+int WithLike(const char* path, const Like& like, Mode mode, zavevuv_report* report);
 
 }  // namespace zavevuv

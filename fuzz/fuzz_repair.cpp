@@ -35,6 +35,7 @@
 #include "codes.h"
 #include "files.h"
 #include "memfile.h"
+#include "rebuild_checks.h"
 #include "torn.h"
 #include "wavgen.h"
 #include "words.h"
@@ -54,13 +55,6 @@ std::pair<Outcome, std::string> Repair(const std::string& path) {
   return {
       zavevuv::OutcomeOf(report.outcome),
       zavevuv::cli::WordsOf(zavevuv::cli::Dialect::Classic).file(path, report, classic, true).out};
-}
-
-void Check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "breach: %s\n", what);
-    std::abort();
-  }
 }
 
 std::string ScratchFile() {
@@ -291,6 +285,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(torn::Completes(torn::WithFields(file, plan, subset * 0x01010101U), out),
         "a run after a torn write ends elsewhere");
   const std::size_t limit = size > 1 ? (data[size - 2] | subset << 8U) % 128 : 0;
+  CheckRebuild(in, size > 1 ? data[size - 2] | subset << 8U : 0);
   Check(torn::InsideField(file, plan, limit) ||
             torn::Completes(torn::CutAfter(file, plan, limit), out),
         "a run after a write cut short ends elsewhere");

@@ -20,8 +20,13 @@ int main(int argc, char* argv[]) {
   using wavgen::Chunk;
   using wavgen::Le32;
   const std::string pad(1, '\0');
+  // A take whose head is gone, as a rebuild from a sibling take finds it.
+  const std::string lost = Build({.channels = 2, .samples = wavgen::Plucked(6000, 2, {}, 2)});
   const std::vector<std::pair<const char*, std::string>> seeds = {
       {"crashed", Build({.samples = wavgen::Tone(64), .stored = 0})},
+      {"head-zeroed", std::string(44, '\0') + lost.substr(44)},
+      {"head-cut", lost.substr(4142)},
+      {"head-damaged", "xxxx" + lost.substr(4)},
       {"correct", Build({.samples = wavgen::Tone(64)})},
       {"too-large", Build({.samples = wavgen::Tone(64), .stored = 0xFFFFFFF0})},
       {"stereo-8bit", Build({.channels = 2, .bits = 8, .samples = wavgen::Tone(40), .stored = 8})},

@@ -14,8 +14,12 @@
 //   slow-sync    fdatasync waits as long first, holding the lease open
 //   slow-write   each pwrite waits as long first, so that a run stopped
 //                between two writes of one file would leave it half-written
+//   kill-write   the process is killed at its Nth write (ZAVEVUV_FAULT_AT,
+//                from 1): a pwrite once half of it reached the file, or an
+//                insert once made, before its block is written
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/types.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -47,6 +51,13 @@ void Pause() {
   nanosleep(&pause, nullptr);
 }
 
+// Whether this is the write to be killed at.
+bool KilledNow() {
+  static int writes = 0;
+  const char* at = std::getenv("ZAVEVUV_FAULT_AT");
+  return Fault("kill-write") && at != nullptr && ++writes == std::atoi(at);
+}
+
 void MaybeTruncate(int flags) {
   if (Fault("truncate") && (flags & O_ACCMODE) == O_RDWR) {
     static_cast<void>(truncate(std::getenv("ZAVEVUV_FAULT_FILE"), 0));
@@ -70,6 +81,11 @@ int OpenAndMaybeTruncate(const char* real, const char* path, int flags, va_list 
     using Call = ssize_t (*)(int, const void*, std::size_t, off_t);                              \
     if (Fault("slow-write")) {                                                                   \
       Pause();                                                                                   \
+    }                                                                                            \
+    if (KilledNow()) {                                                                           \
+      Next<Call>(#name)(fd, buf, n / 2, offset);                                                 \
+      fdatasync(fd);                                                                             \
+      kill(getpid(), SIGKILL);                                                                   \
     }                                                                                            \
     return Fault("lost-sync") ? static_cast<ssize_t>(n) : Next<Call>(#name)(fd, buf, n, offset); \
   }
@@ -117,6 +133,9 @@ int fallocate(int fd, int mode, off_t offset, off_t length) {
     Pause();
   }
   const int done = Next<int (*)(int, int, off_t, off_t)>("fallocate")(fd, mode, offset, length);
+  if (Fault("kill-write") && (mode & 0x20) != 0 && done == 0 && KilledNow()) {
+    kill(getpid(), SIGKILL);  // the insert made, its block not yet written
+  }
   if (Fault("slow-insert") && (mode & 0x20) != 0) {  // FALLOC_FL_INSERT_RANGE
     const struct timespec pause { 0, 300'000'000 };
     nanosleep(&pause, nullptr);

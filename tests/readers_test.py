@@ -10,6 +10,12 @@
                                      alone; GStreamer and sox piped files and a copy cut inside its tag
                                      read every frame; AIFF, AIFF-C and Wave64 of each writer left
                                      alone, restored byte for byte, and read whole after a kill
+    readers_test.py BINARY rebuilds FAULTS    takes of sox, ffmpeg, libsndfile and GStreamer (a Broadcast WAV
+                                     with bext and iXML too) whose heads were zeroed, cut away or
+                                     overwritten, rebuilt by zavevuv --like from a sibling take: read
+                                     back by libsndfile and ffprobe in the original's format, every
+                                     surviving sample; takes of another format refused; the guess
+                                     without a take; runs killed at each write finished by the next
     readers_test.py BINARY processes FAULTS   other processes during a repair: the file emptied
                                      before the write, second runs, two instances, a power cut after
                                      the insert or inside its shift, an intent that cannot be read,
@@ -19,7 +25,7 @@
                                      around an insert: what was said fixed stays fixed; a full ext4
                                      image: no frame lost (root only)
 """
-import ctypes, os, shutil, struct, subprocess, sys, tempfile, time, wave
+import ctypes, json, os, shutil, signal, struct, subprocess, sys, tempfile, time, wave
 
 from wavs import chunk, wav
 
@@ -29,6 +35,7 @@ needs = {"sndfile": ["sndfile-info", "ffprobe", "fallocate"],
          "taggers": ["id3", "ffmpeg", "ffprobe", "sndfile-info"],
          "writers": ["sox", "soxi", "ffmpeg", "ffprobe", "sndfile-info", "sndfile-convert", "gst-launch-1.0", "id3"],
          "processes": ["sndfile-info", "ffprobe", "fallocate", "inotifywait"],
+         "rebuilds": ["sox", "ffmpeg", "ffprobe", "sndfile-convert", "gst-launch-1.0"],
          "powercut": ["sndfile-info", "ffprobe", "inotifywait", "xfs_io", "mkfs.xfs", "mkfs.ext4"]}[reader]
 if reader == "powercut" and os.geteuid() != 0:  # the real reason first: its tools are in /usr/sbin
     sys.exit(print("SKIPPED: mounting file system images needs root"))
@@ -425,6 +432,119 @@ with tempfile.TemporaryDirectory() as tmp:
                    and freed == FIXED.format(path) and counts(path, False) == [n, n])
         finally:
             subprocess.run(["umount", mnt], capture_output=True)
+    elif reader == "rebuilds":
+        zv, faults = os.path.join(os.path.dirname(tool), "zavevuv"), sys.argv[3]
+
+        def decoded(p):  # its format as ffprobe and libsndfile read it, and every sample as ffmpeg decodes it
+            fmt = subprocess.run(["ffprobe", "-v", "error", "-show_entries", "stream=codec_name,channels,sample_rate",
+                                  "-of", "csv=p=0", p], capture_output=True, text=True).stdout.strip()
+            raw = subprocess.run(["ffmpeg", "-v", "error", "-i", p, "-f", "f64le", "-"], capture_output=True).stdout
+            return fmt, sndfile(p) > 0, raw
+
+        def survives(got, want, skip):  # past its first `skip` samples, a run of the original's, in order
+            part = got[8 * skip:]
+            at = want.rfind(part[-4096:])
+            start = at + len(part[-4096:]) - len(part)
+            return len(part) > 0 and at >= 0 and start % 8 == 0 and want[start:start + len(part)] == part
+
+        def lose(p, shape, data, width=2):  # head zeroed, cut away a sample into a stereo frame, form and format overwritten
+            h = data.find(b"SSND") if data[:4] == b"FORM" else data.find(b"data")
+            first = h + {b"FORM": 16, b"riff": 24}.get(data[:4], 8)
+            lost = {"zeroed": bytes(4096) + data[4096:], "cut": data[first + 32768 // (2 * width) * 2 * width + width:],
+                    "odd cut": data[first + 32769:], "damaged": b"x" * min(40, h) + data[min(40, h):]}[shape]
+            open(p, "wb").write(lost)
+
+        src = [os.path.join(tmp, f"src{i}.wav") for i in (0, 1)]
+        for i, notes in enumerate((["C3", "E3"], ["G2", "B3"])):  # two takes of one session
+            run("sox", "-n", "-r", "48000", "-c", "2", "-b", "24", src[i], "synth", "1", "pluck", notes[0], "pluck",
+                notes[1], "gain", "-3")
+        ff = lambda *o: lambda i, p: run("ffmpeg", "-v", "error", "-y", "-i", src[i], *o, p)
+        sx = lambda *o: lambda i, p: run("sox", src[i], *o, p)
+        sf = lambda enc: lambda i, p: run("sndfile-convert", f"-{enc}", src[i], p)
+        ixml = chunk(b"iXML", b"<BWFXML><SCENE>12</SCENE><TAKE>3</TAKE></BWFXML>")
+
+        def bwf(i, p):  # ffmpeg's bext, and a recorder's iXML before the audio
+            ff("-c:a", "pcm_s24le", "-write_bext", "1", "-metadata", "originator=Recorder")(i, p)
+            data = open(p, "rb").read()
+            h = data.index(b"data")
+            data = data[:h] + ixml + data[h:]
+            open(p, "wb").write(data[:4] + struct.pack("<I", len(data) - 8) + data[8:])
+
+        writers = {"sox 16-bit .wav": sx("-b", "16"), "sox 24-bit .wav": sx(), "sox float .wav": sx("-e", "float"),
+                   "sox u-law .wav": sx("-e", "u-law"), "sox 16-bit .aiff": sx("-b", "16"),
+                   "sox float .aifc": sx("-e", "float"), "sox 24-bit .w64": sx(), "ffmpeg .wav": ff(),
+                   "ffmpeg bext and iXML .wav": bwf, "ffmpeg RF64 .wav": ff("-c:a", "pcm_s24le", "-rf64", "always"),
+                   "ffmpeg A-law .wav": ff("-c:a", "pcm_alaw"), "ffmpeg 24-bit .aiff": ff("-c:a", "pcm_s24be"),
+                   "ffmpeg .w64": ff(), "libsndfile 16-bit .wav": sf("pcm16"), "libsndfile 24-bit .aiff": sf("pcm24"),
+                   "libsndfile float .w64": sf("float32"), "GStreamer .wav": lambda i, p: run(
+                       "gst-launch-1.0", "-q", "filesrc", f"location={src[i]}", "!", "wavparse", "!", "audioconvert",
+                       "!", "audio/x-raw,format=S16LE", "!", "wavenc", "!", "filesink", f"location={p}")}
+        guessed, hits = 0, 0
+        for name, make in writers.items():
+            ext = name.split()[-1]
+            take, orig, p = (os.path.join(tmp, n + ext) for n in ("take", "orig", "lost"))
+            make(0, take)
+            make(1, orig)
+            want = decoded(orig)
+            width = {"s16": 2, "s24": 3, "f32": 4}.get(want[0][4:7], 1)
+            for shape in ("zeroed", "cut", "damaged"):
+                lose(p, shape, open(orig, "rb").read(), width)
+                guess = json.loads(subprocess.run([zv, "-n", "--json", p], capture_output=True, text=True).stdout)
+                r = guess["reads_as"] or {}
+                codec = {"pcm": f"pcm_s{r.get('bits')}{'be' if r.get('big_endian') else 'le'}",
+                         "float": f"pcm_f{r.get('bits')}{'be' if r.get('big_endian') else 'le'}",
+                         "mu-law": "pcm_mulaw", "a-law": "pcm_alaw"}.get(r.get("encoding"))
+                guessed, hits = guessed + 1, hits + (codec == want[0].split(",")[0])
+                said = subprocess.run([zv, f"--like={take}", p], capture_output=True, text=True)
+                again = subprocess.run([zv, f"--like={take}", p], capture_output=True, text=True).stdout
+                got = decoded(p)
+                ok = (said.returncode == 0 and again == f"{p}: correct\n" and got[:2] == want[:2]
+                      and survives(got[2], want[2], 4096 if shape == "zeroed" else 0))
+                record(f"{name}, head {shape}: rebuilt, read as the original, every surviving sample", ok)
+                if not ok:
+                    print(f"  said {said.stdout.strip()!r}, then {again.strip()!r}; read {got[:2]}, not {want[:2]}")
+        print(f"the guess without a take: {hits} of {guessed} files read in their own width, byte order and encoding")
+        record("the guess names the format of 9 in 10", hits * 10 >= guessed * 9)
+        # A take of another width, byte order or encoding: nothing written.
+        for lost, like in (("sox 16-bit .wav", "sox 24-bit .wav"), ("sox 16-bit .aiff", "sox 16-bit .wav"),
+                           ("sox float .wav", "sox 24-bit .wav"), ("sox u-law .wav", "ffmpeg A-law .wav")):
+            take, p = os.path.join(tmp, "take" + like.split()[-1]), os.path.join(tmp, "misfit" + lost.split()[-1])
+            writers[like](0, take)
+            writers[lost](1, p)
+            lose(p, "zeroed", open(p, "rb").read())
+            before = open(p, "rb").read()
+            said = subprocess.run([zv, f"--like={take}", p], capture_output=True, text=True).stdout
+            record(f"{lost} with a take of {like}: refused, untouched",
+                   "not rebuilt: its audio reads as" in said and open(p, "rb").read() == before)
+        p, take = os.path.join(tmp, "odd.wav"), os.path.join(tmp, "take.wav")
+        writers["sox 16-bit .wav"](0, take)
+        writers["sox 16-bit .wav"](1, p)
+        lose(p, "odd cut", open(p, "rb").read())
+        before = open(p, "rb").read()
+        said = subprocess.run([zv, f"--like={take}", p], capture_output=True, text=True).stdout
+        record("16-bit WAV cut at an odd byte: refused (a chunk starts at an even offset), untouched",
+               "cannot start its audio" in said and open(p, "rb").read() == before)
+        # Killed at each write (the insert too): the next run finishes it, to the same bytes.
+        for name, shape in (("sox 16-bit .wav", "zeroed"), ("ffmpeg bext and iXML .wav", "damaged"),
+                            ("sox 16-bit .aiff", "cut"), ("ffmpeg .w64", "cut")):
+            ext = name.split()[-1]
+            take, orig, p = (os.path.join(tmp, n + ext) for n in ("take", "orig", "lost"))
+            writers[name](0, take)
+            writers[name](1, orig)
+            lose(p, shape, open(orig, "rb").read())
+            before = open(p, "rb").read()
+            subprocess.run([zv, "-q", f"--like={take}", p], capture_output=True)
+            done, n, finished = open(p, "rb").read(), 0, True
+            while True:
+                n += 1
+                lose(p, shape, open(orig, "rb").read())
+                killed = subprocess.run([zv, "-q", f"--like={take}", p], env=fault("kill-write", None) | {
+                    "ZAVEVUV_FAULT_AT": str(n)}, capture_output=True)
+                if killed.returncode != -signal.SIGKILL:
+                    break
+                subprocess.run([zv, "-q", f"--like={take}", p], capture_output=True)
+                finished = finished and open(p, "rb").read() == done
+            record(f"{name}, head {shape}: killed at each of {n - 1} writes, finished by the next run", finished and n > 2)
     elif reader == "writers":
         def left_alone(name, make):  # a valid file: byte for byte the same, "correct"
             make()

@@ -95,7 +95,7 @@ inline std::string Plucked(std::size_t frames, unsigned channels, Sampled as = {
   std::uint32_t noise = seed;
   const double notes[] = {110.0, 138.6, 164.8, 146.8, 185.0, 220.0, 98.0, 123.5};
   for (std::size_t at = 0, chord = 0; at < frames; at += 2000, ++chord) {
-    for (int k = 0; k < 2; ++k) {
+    for (std::size_t k = 0; k < 2; ++k) {
       std::vector<double> string(static_cast<std::size_t>(8000 / notes[(chord * 2 + k) % 8]));
       for (double& v : string) {
         noise = noise * 1664525U + 1013904223U;

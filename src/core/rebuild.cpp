@@ -11,7 +11,6 @@
 namespace zavevuv {
 namespace {
 
-constexpr double kAudio = 1.0;            // a reading scoring under this is audio
 constexpr std::uint64_t kLeast = 0x1000;  // a file shorter than a block tells no format
 constexpr std::size_t kZeros = 32;        // zeros this long at the start: a head lost
 

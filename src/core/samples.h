@@ -25,27 +25,20 @@ struct Encoding {
   bool operator==(const Encoding&) const = default;
 };
 
-// The encodings a reading is tried in: 8-bit unsigned and signed, 16, 24 and
-// 32-bit integers and 32 and 64-bit floats in either byte order, mu-law and
-// A-law.
-std::span<const Encoding> Encodings();
+// A reading whose noise is under this is audio.
+inline constexpr double kAudio = 1.0;
 
-// How `bytes` read as `encoding` from byte `phase` on, as channels of 1, 2,
-// 4, 6 or 8 (the fewest where more do not move clearly less): `jump`, the
-// mean jump between a channel's successive samples against the encoding's
-// full scale, which ranks the readings of the same bytes; and `noise`, that
-// jump against the samples' mean distance from their mean, which tells
-// audio (well under 1) from noise (about 1.3). Nothing where the reading
-// tells nothing: silence, or floats that no audio holds (not finite, past
-// +-16, or nearer zero than 1e-20 but for zero) in more than 1 sample in
-// 100; fewer are read as silence.
+// How bytes read as an encoding from a byte on, as channels of 1, 2, 4, 6 or
+// 8 (the fewest where more do not move clearly less): `jump`, the mean jump
+// between a channel's successive samples against the encoding's full
+// scale, which ranks the readings of the same bytes; and `noise`, that jump
+// against the samples' mean distance from their mean, which tells audio
+// (well under 1) from noise (about 1.3).
 struct Score {
   double jump = 0;
   double noise = 0;
   unsigned channels = 1;
 };
-std::optional<Score> ScoreOf(std::span<const unsigned char> bytes, const Encoding& encoding,
-                             unsigned phase);
 
 struct Reading {
   Encoding encoding;
@@ -53,16 +46,20 @@ struct Reading {
   Score score;
 };
 
-// Every encoding at every phase that tells something, best (least jump)
-// first; but where a narrower reading jumps as little (within a fifth), it
-// goes first: 16-bit stereo read as 32-bit mono moves as little as it does.
+// Every encoding (8-bit unsigned and signed, 16, 24 and 32-bit integers and
+// 32 and 64-bit floats in either byte order, mu-law, A-law) at every phase,
+// best (least jump) first; but none that tells nothing: silence, floats no
+// audio holds (not finite, past +-16, or nearer zero than 1e-20 but for
+// zero) in more than 1 sample in 100 (fewer are read as silence), or a best
+// reading of 16 or 32-bit integers whose low halves move about as little as
+// the samples do (samples of half the width in pairs: 16-bit stereo read as
+// 32-bit mono).
 std::vector<Reading> Readings(std::span<const unsigned char> bytes);
 
 // Every reading of a file's audio, weighed at two places of up to 64 KiB (a
 // third and two thirds of the way, or once where it is short), each reading
 // at its worse; one that tells nothing at a place where others tell
-// something is dropped; ranked as Readings ranks them. Nothing where a read
-// fails (the file says so).
+// something is dropped. Nothing where a read fails (the file says so).
 std::vector<Reading> Weigh(FileBytes& file);
 
 }  // namespace zavevuv

@@ -46,13 +46,17 @@ std::vector<Patch> Writes(std::span<const unsigned char> head, const Plan& plan)
   if (!plan.head.empty()) {
     // The head from its end, the form's id last: until it is written, the
     // file is one whose header is gone, and a run cut off is run again.
-    const auto& h = plan.head;
-    const auto sector = std::min(h.size(), kSector);
+    const std::span<const unsigned char> h = plan.head;
+    const std::size_t sector = std::min(h.size(), kSector);
+    const auto part = [&](std::size_t from, std::size_t to) {
+      const auto bytes = h.subspan(from, to - from);
+      return std::vector<unsigned char>(bytes.begin(), bytes.end());
+    };
     if (h.size() > sector) {
-      patches.push_back({sector, {h.begin() + sector, h.end()}});
+      patches.push_back({sector, part(sector, h.size())});
     }
-    patches.push_back({kIdBytes, {h.begin() + kIdBytes, h.begin() + sector}, !patches.empty()});
-    patches.push_back({0, {h.begin(), h.begin() + kIdBytes}, true});
+    patches.push_back({kIdBytes, part(kIdBytes, sector), !patches.empty()});
+    patches.push_back({0, part(0, kIdBytes), true});
   }
   return patches;
 }

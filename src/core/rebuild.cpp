@@ -66,13 +66,21 @@ Shape ShapeOf(std::span<const unsigned char> head, std::uint64_t length, const R
 // found); a zeroed one; a cut one.
 Plan PlanRebuild(std::span<const unsigned char> head, std::uint64_t length, const ReadMore& more,
                  const std::optional<Take>& like, const std::optional<RebuildInsert>& made) {
-  Plan own = Decide(head, length, more);
+  // A file with no form has its whole head read, once, for all that follows.
+  std::vector<unsigned char> whole;
+  const auto all = FormOf(head) == Form::None
+                       ? HeadTo(head, std::min(length, kHeadBytes), more, whole)
+                       : std::optional(head);
+  if (!all) {
+    return Only(Outcome::ReadFailed);
+  }
+  Plan own = Decide(*all, length, more);
   if ((own.outcome != Outcome::NoDataChunk && !like) || length < kLeast ||
-      FormatStands(head, length, more)) {
+      FormatStands(*all, length, more)) {
     return own;  // a header that stands, if only up to where the file was cut
   }
   Take take = like.value_or(Take{});
-  FileBytes file(head, length, more, ChunksOf(like ? take.form : Form::Riff));
+  FileBytes file(*all, length, more, ChunksOf(like ? take.form : Form::Riff));
   const std::vector<Reading> weighed = Weigh(file);
   if (file.Failed()) {
     return Only(Outcome::ReadFailed);
@@ -80,7 +88,7 @@ Plan PlanRebuild(std::span<const unsigned char> head, std::uint64_t length, cons
   const bool audio = !weighed.empty() && weighed.front().score.noise < kAudio;
   if (!like && audio) {
     Plan plan = Gone(own, Refusal::None, GuessOf(weighed));
-    plan.found.shape = ShapeOf(head, length, more);
+    plan.found.shape = ShapeOf(*all, length, more);
     return plan;
   }
   if (!audio) {
@@ -97,7 +105,7 @@ Plan PlanRebuild(std::span<const unsigned char> head, std::uint64_t length, cons
   } else if (length + kMaxBlock > kMax32 && ChunksOf(take.form).box == Box::Aiff) {
     return Gone(own, Refusal::TooLarge, GuessOf(weighed));
   }
-  const Shapes shapes(head, more, file, take, best.phase % take.encoding.bytes);
+  const Shapes shapes(*all, more, file, take, best.phase % take.encoding.bytes);
   if (auto plan = made ? shapes.Finish(*made) : std::nullopt) {
     return *std::move(plan);
   }

@@ -53,12 +53,7 @@ Plan DecideWith(int fd, std::span<const unsigned char> head, std::uint64_t lengt
       made = RebuildInsert{intent.intent.b, *intent.intent.partial, intent.intent.oldLength};
     }
   }
-  Plan plan = PlanRebuild(head, length, more, like->take, made);
-  if (plan.insert == Insert::Make && plan.found.shape == Shape::Cut && !CanInsert(fd)) {
-    plan.outcome = Outcome::HeaderGone;
-    plan.found.refusal = Refusal::NoInsert;
-  }
-  return plan;
+  return PlanRebuild(head, length, more, like->take, made);
 }
 
 }  // namespace
@@ -83,10 +78,15 @@ Examined Examine(int fd, std::uint64_t length, Buffer buffer, bool keep, const L
     return whole;
   };
   look.plan = DecideWith(fd, look.head, length, more, like);
-  if (look.plan.insert == Insert::Make && !CanInsert(fd)) {  // a cut one said so above
+  if (look.plan.insert == Insert::Make && !CanInsert(fd)) {
     // No block can be inserted here: what a repair can do is the fields'
-    // "to the end", and a file that says so already needs nothing.
+    // "to the end", and a file that says so already needs nothing; a cut
+    // file cannot be rebuilt.
     look.plan.insert = Insert::None;
+    if (look.plan.found.shape == Shape::Cut) {
+      look.plan.outcome = Outcome::HeaderGone;
+      look.plan.found.refusal = Refusal::NoInsert;
+    }
   }
   look.decided = true;
   return look;

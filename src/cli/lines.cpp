@@ -66,7 +66,7 @@ std::string Unfixable(const zavevuv_report& r) {
     case ZAVEVUV_HEADER_GONE:
       return Gone(r);
     default:  // truncated, no data chunk: the word says it all
-      return word;
+      return WordsOf(r.outcome).word;
   }
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "text.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -131,12 +132,9 @@ bool NamedAsAudio(std::string_view path) {
   for (char& c : ending) {
     c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
   }
-  for (const char* audio : {"wav", "bwf", "rf64", "w64", "aif", "aiff", "aifc"}) {
-    if (ending == audio) {
-      return true;
-    }
-  }
-  return false;
+  constexpr std::array<std::string_view, 7> kAudio = {"wav", "bwf",  "rf64", "w64",
+                                                      "aif", "aiff", "aifc"};
+  return std::ranges::find(kAudio, ending) != kAudio.end();
 }
 
 }  // namespace zavevuv::cli

@@ -33,7 +33,7 @@ struct Rebuilt {
   std::vector<unsigned char> head;
   std::uint64_t shift = 0;
 
-  bool Read(std::uint64_t at, std::span<unsigned char> out) const {
+  [[nodiscard]] bool Read(std::uint64_t at, std::span<unsigned char> out) const {
     std::size_t i = 0;
     for (; i < out.size() && at + i < head.size(); ++i) {
       out[i] = head[static_cast<std::size_t>(at + i)];

@@ -134,7 +134,8 @@ std::optional<Take> ReadTake(std::span<const unsigned char> head, std::uint64_t 
   take.channels = static_cast<unsigned>(At(take.format, aiff ? 0 : kChannels, 2, aiff));
   const std::optional<Encoding> encoding = aiff ? AiffEncoding(take.format, take.form == Form::Aifc)
                                                 : RiffEncoding(take.format, take.channels);
-  if (!encoding || take.channels == 0 || layout.blockAlign != take.channels * encoding->bytes) {
+  if (!encoding || take.channels == 0 ||
+      layout.blockAlign != std::uint64_t{take.channels} * encoding->bytes) {
     return std::nullopt;
   }
   std::ranges::copy(head.first(4), take.formId.begin());

@@ -85,6 +85,16 @@ const std::string kPad(1, '\0');
 
 // What comes before the audio, as crashed and streamed writers leave it, and
 // the fact count.
+// IMA ADPCM, 4 blocks of 505 samples, with this fact count.
+std::string Ima(const std::string& count) {
+  return Build({.format = 0x11,
+                .bits = 4,
+                .block = 256,
+                .extra = Le16(2) + Le16(505),
+                .before = Chunk("fact", count),
+                .samples = Tone(1024)});
+}
+
 std::vector<Row> Heads() {
   // ffmpeg's metadata before the audio: "data" at an even offset inside it.
   const std::string info =
@@ -94,15 +104,6 @@ std::vector<Row> Heads() {
   const std::string comment = Chunk("LIST", "INFO" + Chunk("ICMT", std::string(150000, 'c')));
   const std::string broken = "\x01\x02\x03\x04";
   const std::string far = broken + std::string(131032, 0);  // data at 131,072
-  // IMA ADPCM, 4 blocks of 505 samples, with this fact count.
-  const auto ima = [](const std::string& count) {
-    return Build({.format = 0x11,
-                  .bits = 4,
-                  .block = 256,
-                  .extra = Le16(2) + Le16(505),
-                  .before = Chunk("fact", count),
-                  .samples = Tone(1024)});
-  };
   // clang-format off
   return {
       // Crashed and streamed writers, chunks before the audio.
@@ -142,11 +143,11 @@ std::vector<Row> Heads() {
       {"sox GSM: exact count, pad counted", Build({.format = 0x31, .bits = 0, .block = 65,
        .extra = Le16(2) + Le16(320), .before = Chunk("fact", Le32(29600)), .samples = Tone(6046)}),
        Correct},
-      {"IMA: exact count in the last block", ima(Le32(2000)), Correct},
-      {"IMA stereo half count", ima(Le32(1010)), Correct},
-      {"IMA: one past the blocks", ima(Le32(2021)), Fixed, {{48, Le32(2020)}}},
-      {"IMA: 0 with whole blocks", ima(Le32(0)), Fixed, {{48, Le32(2020)}}},
-      {"IMA: a count before its last blocks", ima(Le32(505)), Fixed, {{48, Le32(2020)}}},
+      {"IMA: exact count in the last block", Ima(Le32(2000)), Correct},
+      {"IMA stereo half count", Ima(Le32(1010)), Correct},
+      {"IMA: one past the blocks", Ima(Le32(2021)), Fixed, {{48, Le32(2020)}}},
+      {"IMA: 0 with whole blocks", Ima(Le32(0)), Fixed, {{48, Le32(2020)}}},
+      {"IMA: a count before its last blocks", Ima(Le32(505)), Fixed, {{48, Le32(2020)}}},
       {"RF64 A-law: one count", Build({.form = "RF64", .riff = 0xFFFFFFFF,
        .first = wavgen::Ds64(752, 668, 667), .format = 6, .bits = 8,
        .before = Chunk("fact", Le32(0)), .samples = Tone(667) + kPad, .stored = 0xFFFFFFFF}), Fixed,
@@ -182,14 +183,6 @@ std::vector<Row> Tails() {
   const std::string cutAdtl = "LIST" + Le32(100) + adtl + "labl" + Le32(20) + Le32(2) + "Se";
   // ffmpeg -rf64 always -write_peak on: ds64's data size counts the levl after the audio.
   const std::string levl = Chunk("levl", std::string(40, 'p'));
-  const auto ima = [](const std::string& count) {
-    return Build({.format = 0x11,
-                  .bits = 4,
-                  .block = 256,
-                  .extra = Le16(2) + Le16(505),
-                  .before = Chunk("fact", count),
-                  .samples = Tone(1024)});
-  };
   const auto rf64 = [&](std::uint64_t samples, const std::string& tagged = "") {
     return Build({.form = "RF64",
                   .riff = 0xFFFFFFFF,
@@ -316,7 +309,7 @@ std::vector<Row> Tails() {
        Sizes(RiffOf(820), 820)},  // whole frames: the rest, a cut id, after the form
       {.name = "PCM, fact half the frames: the data's frames said",
        .in = Build({.before = Chunk("fact", Le32(200))}), .outcome = Correct, .frames = 400},
-      {.name = "IMA, fact within the last block: its count said", .in = ima(Le32(2000)),
+      {.name = "IMA, fact within the last block: its count said", .in = Ima(Le32(2000)),
        .outcome = Correct, .frames = 2000},
   };
   // clang-format on

@@ -20,6 +20,7 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstddef>
 #include <cstring>
@@ -474,6 +475,40 @@ TEST(Threads, RepairAtOnce) {
     thread.join();
   }
   EXPECT_EQ(wrong.load(), 0);
+}
+
+// Two threads of one host on one file, the first's sync slower than a lock
+// is waited for: the second waits its turn, then finds the file correct
+// (where its descriptor was open first, the first has no lease).
+TEST(Threads, OneFileTakesTurns) {
+  const TempDir dir;
+  setenv("ZAVEVUV_FAULT", "slow-sync", 1);
+  setenv("ZAVEVUV_FAULT_PAUSE", "2500", 1);
+  const std::array rows = {"by path, twice", "by path, then a descriptor"};
+  std::vector<std::thread> threads;
+  std::array<std::array<int, 2>, rows.size()> seen{};
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    Crashed(dir / (std::to_string(i) + ".wav"));
+    for (std::size_t t = 0; t < 2; ++t) {
+      threads.emplace_back([&seen, i, t, path = dir / (std::to_string(i) + ".wav")] {
+        const bool fd = i == 1 && t == 1;
+        const int own = fd ? open(path.c_str(), O_RDWR) : -1;  // open before the first's lease
+        std::this_thread::sleep_for(std::chrono::milliseconds(100 + 200 * t));  // the first has it
+        zavevuv_report r = Report();
+        seen[i][t] = fd ? zavevuv_repair_fd(own, &r) : zavevuv_repair(path.c_str(), &r);
+        static_cast<void>(close(own));
+      });
+    }
+  }
+  for (std::thread& thread : threads) {
+    thread.join();
+  }
+  unsetenv("ZAVEVUV_FAULT");
+  unsetenv("ZAVEVUV_FAULT_PAUSE");
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    EXPECT_EQ(seen[i], (std::array<int, 2>{ZAVEVUV_FIXED, ZAVEVUV_CORRECT})) << rows[i];
+    EXPECT_EQ(ReadFile(dir / (std::to_string(i) + ".wav")), kRepaired) << rows[i];
+  }
 }
 
 }  // namespace

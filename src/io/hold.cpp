@@ -10,12 +10,28 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <condition_variable>
 #include <ctime>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace zavevuv {
 namespace {
+
+// The files threads of this process are repairing, and the wait for one.
+struct Turns {
+  std::mutex mutex;
+  std::condition_variable done;
+  std::vector<std::pair<dev_t, ino_t>> files;
+};
+
+Turns& TheTurns() {
+  static auto* const turns = new Turns;  // never destroyed: a host's thread may outlive exit
+  return *turns;
+}
 
 thread_local bool heldForRun = false;
 
@@ -154,6 +170,24 @@ LeaseBreaks::~LeaseBreaks() {
     static_cast<void>(::kill(::getpid(), BreakSignal()));
   }
   errno = saved;
+}
+
+Turn::Turn(dev_t device, ino_t inode) : device_(device), inode_(inode) {
+  Turns& turns = TheTurns();
+  std::unique_lock lock(turns.mutex);
+  turns.done.wait(lock, [&] {
+    return std::ranges::find(turns.files, std::pair(device, inode)) == turns.files.end();
+  });
+  turns.files.emplace_back(device, inode);
+}
+
+Turn::~Turn() {
+  Turns& turns = TheTurns();
+  {
+    const std::scoped_lock lock(turns.mutex);
+    std::erase(turns.files, std::pair(device_, inode_));
+  }
+  turns.done.notify_all();
 }
 
 void HoldLeaseBreaksForTheRun() {

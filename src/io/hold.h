@@ -1,12 +1,33 @@
 // SPDX-License-Identifier: MIT
-// Other processes kept off a file while it is looked at anew and written:
-// an open-file-description lock, so that a second instance waits its turn,
-// and a write lease, so that no other process opens or truncates the file.
+// Others kept off a file while it is looked at anew and written: an
+// open-file-description lock, so that a second instance waits its turn, a
+// write lease, so that no other process opens or truncates the file, and
+// turns for the threads of this process.
 #pragma once
+
+#include <sys/types.h>
 
 #include <csignal>
 
 namespace zavevuv {
+
+// Threads of this process repairing one file take turns, from before the
+// first open: two threads' own opens would meet each other's lock as two
+// processes do (the second giving up as busy after a few seconds), and
+// either's open would break the other's lease. A repair waits here while
+// another thread of the process has the file, for as long as that one takes
+// (itself bounded by the waits below).
+class Turn {
+ public:
+  Turn(dev_t device, ino_t inode);
+  Turn(const Turn&) = delete;
+  Turn& operator=(const Turn&) = delete;
+  ~Turn();
+
+ private:
+  dev_t device_;
+  ino_t inode_;
+};
 
 // The signal a lease break sends (SIGIO in the command, SIGURG in a program
 // that links the library), held pending in this thread while a lease may be

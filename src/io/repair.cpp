@@ -15,6 +15,7 @@
 #include <array>
 #include <cerrno>
 #include <memory>
+#include <optional>
 
 #include "apply.h"
 #include "examine.h"
@@ -133,6 +134,11 @@ void Record(Result& result, const Plan& plan) {
 
 Result OnPath(const char* path, Mode mode, const Like* like) {
   Result result;
+  struct stat st {};
+  std::optional<Turn> turn;  // a path that cannot be looked up is said so by the open
+  if (::stat(path, &st) == 0) {
+    turn.emplace(st.st_dev, st.st_ino);
+  }
   // A second look follows only a cut-off shift taken back; it ends the job.
   const auto bytes = std::make_unique_for_overwrite<std::array<unsigned char, kFirstBytes>>();
   const Buffer buffer(*bytes);
@@ -189,6 +195,7 @@ Result OnDescriptor(int fd, Mode mode) {
     return result;
   }
   const Borrowed out(fd);
+  const Turn turn(st.st_dev, st.st_ino);
   const Hold hold(fd, Hold::Borrowed);  // never a lease: the caller keeps the descriptor
   if (hold.Busy()) {
     errno = EAGAIN;

@@ -25,8 +25,7 @@ def main(paths):
             print(f"{path}: {error.strerror}")
             status = 1
             continue
-        audio = "" if report.audio_bytes is None else f", {report.audio_bytes} bytes of audio"
-        print(f"{path}: {report.outcome}{audio}")
+        print(report)  # "take.wav: fixed: data size 0 -> 4,096 bytes (0.03 s)"
     return status
 
 

@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: MIT
 """The zavevuv package on crashed takes, by every kind of file argument.
     python_test.py HEADER    (zavevuv.h: the outcomes and version to agree with)"""
-import errno, os, re, subprocess, sys, tempfile, unittest, wave
+import errno, io, os, pathlib, re, subprocess, sys, tempfile, unittest, wave
 
 import zavevuv
 from wavs import plucked, wav
@@ -52,11 +52,17 @@ class Package(unittest.TestCase):
     def test_verdicts_are_reports_and_failures_raise_as_os_does(self):
         seen = zavevuv.check(self.path)
         self.assertEqual((seen.needs_repair, str(seen.outcome), str(Outcome.TO_END)), (True, "fixed", "to-end"))
-        self.assertFalse(zavevuv.repair(self.path).needs_repair)
+        done = zavevuv.repair(pathlib.Path(self.path))
+        self.assertFalse(done.needs_repair)
         text = os.path.join(self.dir.name, "notes.wav")
         open(text, "w").write("RIFF, but no WAVE")
         notes = zavevuv.check(text)
         self.assertEqual((notes.kind, notes.audio_bytes, notes.needs_repair), (zavevuv.Kind.NOT_WAVE, None, False))
+        with open(self.path, "rb") as f:
+            lines = [str(seen), str(done), str(zavevuv.check(f)), str(zavevuv.check(f.fileno())), str(notes)]
+        self.assertEqual(lines, [f"{self.path}: would fix: data size 0 -> 4,096 bytes (0.13 s)",
+                                 f"{self.path}: fixed: data size 0 -> 4,096 bytes (0.13 s)", f"{self.path}: correct",
+                                 "(descriptor): correct", f"{text}: not audio"])
         fd = os.open(self.path, os.O_RDONLY)
         missing = os.path.join(self.dir.name, "none.wav")
         for call, wrong, raised in ((zavevuv.repair, missing, FileNotFoundError),
@@ -72,6 +78,9 @@ class Package(unittest.TestCase):
             if isinstance(wrong, str) and raised is not ValueError:
                 self.assertEqual(caught.exception.filename, wrong)
         os.close(fd)
+        with open(self.path, "rb") as f, self.assertRaises(OSError) as caught:
+            zavevuv.repair(f)  # open for reading only
+        self.assertEqual((caught.exception.errno, caught.exception.filename), (errno.EBADF, self.path))
         holder = subprocess.Popen([sys.executable, "-c", "import fcntl, sys\nf = open(sys.argv[1], 'rb+')\n"
                                    "fcntl.lockf(f, fcntl.LOCK_EX)\nprint(flush=True)\nsys.stdin.read()", self.path],
                                   stdin=subprocess.PIPE, stdout=subprocess.PIPE)
@@ -118,8 +127,8 @@ class Package(unittest.TestCase):
         self.assertEqual(zavevuv.__version__, re.search(r'VERSION_STRING "(.*)"', HEADER).group(1))
 
     def test_wrong_types(self):
-        for wrong in (None, 3.5, True, ["take.wav"]):
-            with self.subTest(wrong=wrong), self.assertRaises(TypeError):
+        for wrong in (None, 3.5, True, ["take.wav"], io.BytesIO(b"RIFF")):
+            with self.subTest(wrong=wrong), self.assertRaisesRegex(TypeError, "str, bytes or os.PathLike.*int"):
                 zavevuv.check(wrong)
 
 

@@ -3,9 +3,10 @@
 RF64/BW64, AIFF, AIFF-C, Wave64), and rebuilds a header that is gone from a
 sibling take.
 
-A thin layer over libzavevuv (loaded by its SONAME, libzavevuv.so.1): the
-same rules, lock, lease and sync as the zavevuv_32uvo command. A call
-returns a Report of what the file's header needed, or what was done to it;
+A thin layer over libzavevuv (the copy pip built into the package, else
+libzavevuv.so.1 as installed): the same rules, lock, lease and sync as the
+zavevuv command. A call returns a Report of what the file's header needed,
+or what was done to it (str() of it is zavevuv's line for the file);
 a file that cannot be opened, read or written raises OSError as the os
 module does (FileNotFoundError, PermissionError, IsADirectoryError, ...,
 with the file's name), and one that another process holds raises Busy, a
@@ -22,8 +23,9 @@ from __future__ import annotations
 import ctypes
 import enum
 import errno
+import importlib
+import io
 import os
-import sysconfig
 from dataclasses import dataclass
 from typing import Iterator, Optional, Protocol, Union
 
@@ -53,7 +55,7 @@ class Outcome(enum.Enum):
 
     def __str__(self) -> str:
         """The library's name of the outcome: "correct", "fixed", "to-end", ..."""
-        return _lib.zavevuv_outcome_name(self.value).decode()
+        return str(_lib.zavevuv_outcome_name(self.value).decode())
 
 
 class Busy(BlockingIOError):
@@ -135,6 +137,7 @@ class Report:
     shape: Shape = Shape.NONE  # since 1.10.0, with like= and guess(): a header gone
     refusal: Refusal = Refusal.NONE  # why such a file was not rebuilt
     reads_as: Optional[Format] = None  # how its audio reads
+    name: Optional[str] = None  # the file's, where the call was given it (a path or a file object's name)
 
     @property
     def needs_repair(self) -> bool:
@@ -142,6 +145,32 @@ class Report:
         "would be fixed" there), or a file a repair could make RF64."""
         return self.checked and (self.outcome == Outcome.FIXED or self.insert
                                  or self.outcome == Outcome.TO_END and self.fields > 0)
+
+    def __str__(self) -> str:
+        """zavevuv's line for the file, without its escapes: "take.wav: fixed: data
+        size 0 -> 4,096 bytes (0.03 s)", "take.wav: would fix: ...", "take.wav: correct"."""
+        return f"{'(descriptor)' if self.name is None else self.name}: {self._words()}"
+
+    def _words(self) -> str:
+        if self.kind == Kind.NOT_WAVE and self.outcome == Outcome.NO_DATA_CHUNK:
+            return "not audio"
+        if self.outcome == Outcome.HEADER_GONE:
+            shape = {Shape.ZEROED: "head zeroed", Shape.CUT: "head cut away"}.get(self.shape, "head damaged")
+            refusal = "" if self.refusal == Refusal.NONE else f", not rebuilt: {self.refusal.name.lower()}"
+            return f"header gone ({shape}){refusal}"
+        if self.audio_bytes is None or self.outcome == Outcome.CORRECT and not self.needs_repair:
+            return str(self.outcome).replace("-", " ")
+        word = "would fix" if self.needs_repair else str(self.outcome).replace("-", " ")
+        container = {Kind.W64: "Wave64 ", Kind.AIFF: "AIFF ", Kind.AIFC: "AIFF-C "}.get(self.kind, "")
+        sizes = (f"{container}data size {self.stated_bytes:,} -> {self.audio_bytes:,} bytes"
+                 if self.stated_bytes != self.audio_bytes else
+                 f"{self.fields} size field{'' if self.fields == 1 else 's'}; "
+                 f"{container}data size {self.audio_bytes:,} bytes")
+        if self.frames is not None and self.sample_rate:
+            cents = (self.frames * 100 + self.sample_rate // 2) // self.sample_rate
+            sizes += f" ({cents // 100:,}.{cents % 100:02} s)"
+        return f"{word}: {sizes}" + (", as RF64" if self.rf64 and self.checked else ", now RF64" if self.rf64
+                                     else ", as RF64 by an insert" if self.insert else "")
 
 
 class _Report(ctypes.Structure):
@@ -172,25 +201,19 @@ class _Report(ctypes.Structure):
 
 def _places() -> Iterator[str]:
     """Where the library may be, in the order tried: the one ZAVEVUV_LIBRARY names
-    (alone), the one the install recorded, one beside the prefix this package lies
-    in (pip install --prefix), then the SONAME as the dynamic linker finds it."""
+    (alone), the one pip built into this package, the one cmake --install recorded
+    (outside /usr), then the SONAME as the dynamic linker finds it."""
     named = os.environ.get("ZAVEVUV_LIBRARY")
     if named:
         yield named
         return
+    inside = os.path.join(os.path.dirname(os.path.abspath(__file__)), SONAME)
+    if os.path.exists(inside):
+        yield inside
     try:
-        from ._library import PATH  # written by cmake --install, outside /usr
-        yield PATH
+        yield str(importlib.import_module(__name__ + "._library").PATH)
     except ImportError:
         pass
-    folder = os.path.dirname(os.path.abspath(__file__))
-    multiarch = sysconfig.get_config_var("MULTIARCH") or ""
-    for _ in range(5):  # PREFIX/[local/]lib/pythonX.Y/site-packages/zavevuv
-        folder = os.path.dirname(folder)
-        for sub in ("lib", "lib64", os.path.join("lib", multiarch)):
-            beside = os.path.join(folder, sub, SONAME)
-            if os.path.exists(beside):
-                yield beside
     yield SONAME
 
 
@@ -241,9 +264,26 @@ def _path(name: str, file: Path) -> bytes:
     return path
 
 
+_ACCEPTED = "a path (str, bytes or os.PathLike), a descriptor (int) or a file object with fileno()"
+
+
+def _descriptor(name: str, file: Union[int, HasFileno]) -> int:
+    """The descriptor of `file`: an int as it is, a file object's fileno() once what
+    Python still buffers for it is written."""
+    if isinstance(file, int):
+        return file
+    if hasattr(file, "flush") and not getattr(file, "closed", False):
+        file.flush()  # what Python still buffers belongs to the file
+    try:
+        return file.fileno()
+    except io.UnsupportedOperation as error:  # io.BytesIO, a wrapped stream...
+        raise TypeError(f"zavevuv.{name}() takes {_ACCEPTED}; this {type(file).__name__} "
+                        "has no descriptor") from error
+
+
 def _call(name: str, file: File, like: Optional[Path] = None, guess: bool = False) -> Report:
     raw = _Report(size=ctypes.sizeof(_Report))
-    filename = None
+    filename: Union[str, bytes, None] = None  # as os gives it in an OSError
     if like is not None or guess:
         if not isinstance(file, (str, bytes, os.PathLike)):
             raise TypeError(f"zavevuv.{name}() with a take works on a path, not {type(file).__name__}")
@@ -258,15 +298,13 @@ def _call(name: str, file: File, like: Optional[Path] = None, guess: bool = Fals
         getattr(_lib, "zavevuv_" + name)(_path(name, file), ctypes.byref(raw))
     else:
         if isinstance(file, bool) or not isinstance(file, int) and not hasattr(file, "fileno"):
-            raise TypeError(f"zavevuv.{name}() takes a path, a descriptor or a file object, "
-                            f"not {type(file).__name__}")
-        if not isinstance(file, int):
-            if hasattr(file, "flush") and not getattr(file, "closed", False):
-                file.flush()  # what Python still buffers belongs to the file
-            file = file.fileno()
-        if not -2**31 <= file < 2**31:
-            raise OverflowError(f"zavevuv.{name}(): fd {file} is out of range")  # as os.fstat says
-        getattr(_lib, f"zavevuv_{name}_fd")(file, ctypes.byref(raw))
+            raise TypeError(f"zavevuv.{name}() takes {_ACCEPTED}, not {type(file).__name__}")
+        given = getattr(file, "name", None)
+        filename = given if isinstance(given, (str, bytes)) else None  # open(fd).name is fd
+        fd = _descriptor(name, file)
+        if not -2**31 <= fd < 2**31:
+            raise OverflowError(f"zavevuv.{name}(): fd {fd} is out of range")  # as os.fstat says
+        getattr(_lib, f"zavevuv_{name}_fd")(fd, ctypes.byref(raw))
     outcome = Outcome(raw.outcome)
     if outcome == Outcome.BUSY:
         raise Busy(errno.EAGAIN, "another process holds the file; nothing written, try again", filename)
@@ -275,7 +313,10 @@ def _call(name: str, file: File, like: Optional[Path] = None, guess: bool = Fals
         raise OSError(code, os.strerror(code), filename)  # the subclass the errno names
     if outcome == Outcome.NO_MEMORY:
         raise MemoryError(f"zavevuv.{name}(): out of memory")
-    known = lambda n: None if n == _UNKNOWN else n  # noqa: E731
+
+    def known(n: int) -> Optional[int]:
+        return None if n == _UNKNOWN else n
+
     found = raw.data_chunk != _UNKNOWN  # no data chunk: no sizes to tell
     reads = None
     if raw.encoding:
@@ -285,7 +326,8 @@ def _call(name: str, file: File, like: Optional[Path] = None, guess: bool = Fals
                   known(raw.frames), raw.stated_bytes if found else None, raw.fields,
                   bool(raw.rf64), bool(raw.insert), raw.write_error, Kind(raw.kind),
                   raw.sample_rate or None, known(raw.stated_frames), name == "check",
-                  Shape(raw.shape), Refusal(raw.refusal), reads)
+                  Shape(raw.shape), Refusal(raw.refusal), reads,
+                  None if filename is None else os.fsdecode(filename))
 
 
 def check(file: File, like: Optional[Path] = None) -> Report:
@@ -295,8 +337,9 @@ def check(file: File, like: Optional[Path] = None) -> Report:
 
 
 def repair(file: File) -> Report:
-    """Repairs `file` as `zavevuv_32uvo FILE` does. A descriptor or file object
-    must be open for reading and writing, without O_APPEND ("r+b")."""
+    """Repairs `file` (WAV, RF64/BW64, AIFF, AIFF-C or Wave64) in place, as
+    `zavevuv FILE` does: its size fields made true, synced. A descriptor or file
+    object must be open for reading and writing, without O_APPEND ("r+b")."""
     return _call("repair", file)
 
 

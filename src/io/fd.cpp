@@ -173,7 +173,8 @@ Fd Resolve(const char* path, struct stat& st) {
 
 }  // namespace
 
-std::optional<RegularFile> OpenRegular(const char* path) {
+std::optional<RegularFile> OpenRegular(const char* path,
+                                       const std::function<void(const struct stat&)>& found) {
   RegularFile file;
   Fd named = Resolve(path, file.st);
   if (!named) {
@@ -182,6 +183,9 @@ std::optional<RegularFile> OpenRegular(const char* path) {
   if (!S_ISREG(file.st.st_mode)) {
     errno = S_ISDIR(file.st.st_mode) ? EISDIR : EINVAL;
     return std::nullopt;
+  }
+  if (found) {
+    found(file.st);
   }
   file.fd = Reopen(named, file.st, path, O_RDONLY);
   if (!file.fd) {

@@ -69,12 +69,14 @@ Fd Reopen(const Fd& named, const struct stat& st, const char* path, int flags,
 
 // A regular file, open read-only, and its length. Nothing but a regular file
 // is ever opened for I/O: a device node, whose driver may act on open or
-// close, is only looked at through an O_PATH descriptor.
+// close, is only looked at through an O_PATH descriptor. `found` is told of
+// a regular file before it is opened for I/O (which may break a lease).
 struct RegularFile {
   Fd fd;
   struct stat st {};
 };
-std::optional<RegularFile> OpenRegular(const char* path);
+std::optional<RegularFile> OpenRegular(const char* path,
+                                       const std::function<void(const struct stat&)>& found = {});
 
 // The same for an entry that its folder, open as `folder`, listed as a
 // regular file: opened by its name there at once (never through a symbolic

@@ -95,9 +95,15 @@ Applied LookAndAct(RegularFile& file, const char* path, Mode mode, Buffer buffer
   return Write(file, path, look, buffer, like, result);
 }
 
-// One look at the file by path, and what it needs done.
-Applied OnPathOnce(const char* path, Mode mode, Buffer buffer, const Like* like, Result& result) {
-  std::optional<RegularFile> file = OpenRegular(path);
+// One look at the file by path, and what it needs done, in this thread's
+// turn with the file, taken once it is known to be one, before it is opened.
+Applied OnPathOnce(const char* path, Mode mode, Buffer buffer, const Like* like, Result& result,
+                   std::optional<Turn>& turn) {
+  std::optional<RegularFile> file = OpenRegular(path, [&turn](const struct stat& st) {
+    if (!turn) {
+      turn.emplace(st.st_dev, st.st_ino);
+    }
+  });
   if (!file) {
     result.writeError = errno;
     return errno == EWOULDBLOCK ? Outcome::Busy : Outcome::CannotOpen;
@@ -134,17 +140,13 @@ void Record(Result& result, const Plan& plan) {
 
 Result OnPath(const char* path, Mode mode, const Like* like) {
   Result result;
-  struct stat st {};
-  std::optional<Turn> turn;  // a path that cannot be looked up is said so by the open
-  if (::stat(path, &st) == 0) {
-    turn.emplace(st.st_dev, st.st_ino);
-  }
+  std::optional<Turn> turn;  // this thread's, for both looks
   // A second look follows only a cut-off shift taken back; it ends the job.
   const auto bytes = std::make_unique_for_overwrite<std::array<unsigned char, kFirstBytes>>();
   const Buffer buffer(*bytes);
-  Applied pass = OnPathOnce(path, mode, buffer, like, result);
+  Applied pass = OnPathOnce(path, mode, buffer, like, result, turn);
   if (pass.recheck) {
-    pass = OnPathOnce(path, mode, buffer, like, result);
+    pass = OnPathOnce(path, mode, buffer, like, result, turn);
   }
   result.outcome = pass.outcome;
   return result;

@@ -205,7 +205,7 @@ void VisitAll(const Options& options, const Fd& fd, Sink& sink) {
     if (sink.Stopping()) {
       return;
     }
-    sink.File(options.prefix + name, true);
+    sink.FIX_SIZE(options.prefix + name, true);
   }
   if (step == Step::Enough) {
     sink.Tell(Event::ListLonger, options.list, 0);
@@ -256,7 +256,7 @@ void VisitEach(const Options& options, const Fd& fd, Sink& sink) {
 
 }  // namespace
 
-void VisitList(const Options& options, Sink& sink) {
+void ReadList(const Options& options, Sink& sink) {
   const Fd fd = Open(options, sink);
   if (!fd) {
     return;

@@ -16,6 +16,6 @@ namespace zavevuv::cli {
 
 // Hands each name of the list `options.list` names ("-": standard input) to
 // `sink`, and what it meets to `sink.Tell`.
-void VisitList(const Options& options, Sink& sink);
+void ReadList(const Options& options, Sink& sink);
 
 }  // namespace zavevuv::cli

@@ -68,7 +68,7 @@ bool Run::Stopping() const { return StopSignal() != 0; }
 // The file checked or repaired through the library by its path, and what
 // the run's dialect says of it. A repair of a file it may only read says what
 // it is where that needs no write (correct, not audio), as a check would.
-void Run::File(const std::string& path, bool named) {
+void Run::FIX_SIZE(const std::string& path, bool named) {
   jobs_->Add([this, path, named, like = LikeFor(path, named)] {
     zavevuv_report report{};
     report.size = sizeof report;
@@ -89,7 +89,7 @@ const Like* Run::LikeFor(const std::string& path, bool named) const {
 // folder: the walk knows it is a regular file. Anything else goes by path.
 void Run::Entry(int folder, const std::string& name, const std::string& path) {
   if (!options_.check || jobs_->Threaded()) {
-    File(path, false);
+    FIX_SIZE(path, false);
     return;
   }
   jobs_->Add([this, folder, &name, &path] {  // run at once, in this thread

@@ -27,7 +27,7 @@ class Run final : public Sink {
   // `like`: zavevuv's look at a file whose header is gone (with or without
   // a take).
   explicit Run(const Options& options, Like like = {});
-  void File(const std::string& path, bool named) override;
+  void FIX_SIZE(const std::string& path, bool named) override;
   void Entry(int folder, const std::string& name, const std::string& path) override;
   void Skipped() override { ++skipped_; }
   void Tell(Event event, const std::string& path, int error, std::size_t count) override;

@@ -119,7 +119,7 @@ void Visit(const std::string& operand, const Options& options, Sink& sink) {
       return;
     }
   }
-  sink.File(operand, true);  // the library says what it is
+  sink.FIX_SIZE(operand, true);  // the library says what it is
 }
 
 }  // namespace zavevuv::cli

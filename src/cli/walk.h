@@ -14,9 +14,10 @@ namespace zavevuv::cli {
 class Sink {
  public:
   virtual ~Sink() = default;
-  // An operand or a list's name as it was named, or a regular file a walk
-  // found.
-  virtual void File(const std::string& path, bool named) = 0;
+  // The repair of one file, an operand or a list's name as it was named, or
+  // a regular file a walk found: checked or repaired, and what happened said
+  // in the run's words; its caller is given no status.
+  virtual void FIX_SIZE(const std::string& path, bool named) = 0;
   // A regular file a walk found, as `name` in the folder open as `folder`.
   virtual void Entry(int folder, const std::string& name, const std::string& path) = 0;
   // A symbolic link, device, pipe or socket in a walk: not looked at.

@@ -36,7 +36,7 @@ int main(int argc, char* argv[]) {
   zavevuv::GiveWayTo([] { return StopSignal() != 0; });  // no wait outlasts a stop
   Run run(options, *std::move(like));
   if (options.list != nullptr) {
-    VisitList(options, run);
+    ReadList(options, run);
   }
   for (const char* operand : options.operands) {
     if (run.Stopping()) {

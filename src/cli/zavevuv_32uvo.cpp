@@ -30,9 +30,9 @@ int main(int argc, char* argv[]) {
   }
   Run run(options);
   if (argc == 2) {
-    run.File(argv[1], true);
+    run.FIX_SIZE(argv[1], true);
   } else {
-    VisitList(options, run);
+    ReadList(options, run);
   }
   return run.Finish();
 }

@@ -69,7 +69,8 @@ bool Run::Stopping() const { return StopSignal() != 0; }
 // the run's dialect says of it. A repair of a file it may only read says what
 // it is where that needs no write (correct, not audio), as a check would.
 void Run::FIX_SIZE(const std::string& path, bool named) {
-  jobs_->Add([this, path, named, like = LikeFor(path, named)] {
+  const Like* like = LikeFor(path, named);
+  jobs_->Add([this, path, named, like] {
     zavevuv_report report{};
     report.size = sizeof report;
     if (like != nullptr) {

@@ -643,7 +643,8 @@ with tempfile.TemporaryDirectory() as tmp:
                "libsndfile float .w64": sf("float32"), "libsndfile u-law .w64": sf("ulaw")}
         packed = {"ffmpeg ima4 .aiff": ff("-c:a", "adpcm_ima_qt"), "libsndfile IMA .aifc": sf("ima-adpcm"),
                   "libsndfile IMA .w64": sf("ima-adpcm", mono8k), "libsndfile MS ADPCM .w64": sf("ms-adpcm", mono8k),
-                  "libsndfile GSM .w64": sf("gsm610", mono8k)}
+                  "libsndfile GSM .w64": sf("gsm610", mono8k), "sox 8-bit mono .aiff, odd frames (FORM without pad)":
+                  lambda p: run("sox", "-n", "-r", "8000", "-c", "1", "-b", "8", p, "synth", "1.0001", "sine", "440")}
 
         for name, make in {**pcm, **packed}.items():
             ext = name.split()[-1] if name.split()[-1].startswith(".") else ".aiff"
@@ -656,6 +657,10 @@ with tempfile.TemporaryDirectory() as tmp:
             if name in pcm:
                 zeroed(p)
                 check(f"{name}, sizes 0: restored byte for byte", p, FIXED, lambda: open(p, "rb").read() == before)
+        ones = bytearray(open(ff("-write_id3v2", "1")(p) or p, "rb").read())  # a writer's placeholders: all ones
+        for at in (4, ones.index(b"COMM") + 10, ones.index(b"SSND") + 4): ones[at:at + 4] = b"\xff" * 4
+        open(p, "wb").write(ones[:ones.index(b"ID3 ") + 20])  # killed inside the ID3 after SSND
+        check("ffmpeg .aiff, sizes all ones, cut in its ID3: every frame read", p, FIXED, lambda: counts(p, False) == [4000] * 2)
 
         # Writers killed mid-take: every whole frame read by libsndfile, soxi and ffprobe.
         big, fifo = os.path.join(tmp, "big.wav"), os.path.join(tmp, "fifo")

@@ -115,6 +115,8 @@ TABLE = [
          "zavevuv: -:1: cannot open: File name too long\n" + summary(2, 1, 0, 0, 0, 1), 2),
         (["--files0-from=-"], bytes(1 << 20), "", "zavevuv: -:1: invalid zero-length file names in a row: "
          "list read no further\n", 2),
+        (["--files0-from=-"], b"a.wav\0" + bytes(512) + b"a.wav\0", "a.wav: correct\n", "zavevuv: -:2: invalid "
+         "zero-length file names in a row: list read no further\n" + summary(2, 1, 0, 0, 0, 1), 2),
         (["--files0-from=/dev/zero"], None, "", "zavevuv: /dev/zero: cannot open list: a device, never opened "
          "as one\n", 2),
         (["--files0-from=fifo"], None, "", "zavevuv: fifo: cannot open list: no writer opened it in 2 seconds\n",
@@ -477,10 +479,10 @@ def table():
                 "card/mnt/take.wav: would fix: data size 0 -> 176,400 bytes (1.00 s)\ncard/take.wav: correct\n", 0))
     with tempfile.TemporaryDirectory() as d:  # syncs slowed: a terminal, then a SIGINT mid-run
         os.chdir(d)
-        make({f"t{n}.wav": CRASHED for n in range(3)})
+        make({f"t{n}.wav": CRASHED for n in range(6)})
         pid, tty = pty.fork()
-        if pid == 0:
-            os.execve(tool, [tool, "-j1", "t0.wav", "t1.wav", "t2.wav"], SLOW)
+        if pid == 0:  # three lines at once after 1 s: one drawn, each erased once
+            os.execve(tool, [tool, "-j3"] + [f"t{n}.wav" for n in range(6)], SLOW)
         seen = b""
         while True:
             try:
@@ -489,7 +491,7 @@ def table():
                 break
         text, draws = seen.decode(), re.findall(r"\rzavevuv: \d files, \d fixed, 0 failed\x1b\[K", seen.decode())
         expect("progress on a terminal", (len(draws) > 0, text.count("\x1b[K"), text.endswith(
-            summary(3, 0, 3, 0, 0, 0).replace("\n", "\r\n"))), (True, 2 * len(draws), True))
+            summary(6, 0, 6, 0, 0, 0).replace("\n", "\r\n"))), (True, 2 * len(draws), True))
         os.waitpid(pid, 0)
         for jobs, done in (("-j1", 1), ("-j2", 2)):  # the files begun are finished and said, no other begun
             for n in range(3):

@@ -52,17 +52,16 @@ class Package(unittest.TestCase):
     def test_verdicts_are_reports_and_failures_raise_as_os_does(self):
         seen = zavevuv.check(self.path)
         self.assertEqual((seen.needs_repair, str(seen.outcome), str(Outcome.TO_END)), (True, "fixed", "to-end"))
-        done = zavevuv.repair(pathlib.Path(self.path))
-        self.assertFalse(done.needs_repair)
+        self.assertFalse((done := zavevuv.repair(pathlib.Path(self.path))).needs_repair)
         text = os.path.join(self.dir.name, "notes.wav")
         open(text, "w").write("RIFF, but no WAVE")
         notes = zavevuv.check(text)
         self.assertEqual((notes.kind, notes.audio_bytes, notes.needs_repair), (zavevuv.Kind.NOT_WAVE, None, False))
         with open(self.path, "rb") as f:
             lines = [str(seen), str(done), str(zavevuv.check(f)), str(zavevuv.check(f.fileno())), str(notes)]
-        self.assertEqual(lines, [f"{self.path}: would fix: data size 0 -> 4,096 bytes (0.13 s)",
-                                 f"{self.path}: fixed: data size 0 -> 4,096 bytes (0.13 s)", f"{self.path}: correct",
-                                 "(descriptor): correct", f"{text}: not audio"])
+        sizes = "data size 0 -> 4,096 bytes (0.13 s)"
+        self.assertEqual(lines, [f"{self.path}: would fix: {sizes}", f"{self.path}: fixed: {sizes}",
+                                 f"{self.path}: correct", "(descriptor): correct", f"{text}: not audio"])
         fd = os.open(self.path, os.O_RDONLY)
         missing = os.path.join(self.dir.name, "none.wav")
         for call, wrong, raised in ((zavevuv.repair, missing, FileNotFoundError),

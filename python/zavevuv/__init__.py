@@ -6,7 +6,7 @@ sibling take.
 A thin layer over libzavevuv (the copy pip built into the package, else
 libzavevuv.so.1 as installed): the same rules, lock, lease and sync as the
 zavevuv command. A call returns a Report of what the file's header needed,
-or what was done to it (str() of it is zavevuv's line for the file);
+or what was done to it (str() of it is a line as zavevuv writes one);
 a file that cannot be opened, read or written raises OSError as the os
 module does (FileNotFoundError, PermissionError, IsADirectoryError, ...,
 with the file's name), and one that another process holds raises Busy, a
@@ -147,7 +147,7 @@ class Report:
                                  or self.outcome == Outcome.TO_END and self.fields > 0)
 
     def __str__(self) -> str:
-        """zavevuv's line for the file, without its escapes: "take.wav: fixed: data
+        """One line in the manner of zavevuv's for the file: "take.wav: fixed: data
         size 0 -> 4,096 bytes (0.03 s)", "take.wav: would fix: ...", "take.wav: correct"."""
         return f"{'(descriptor)' if self.name is None else self.name}: {self._words()}"
 
@@ -159,8 +159,8 @@ class Report:
             refusal = "" if self.refusal == Refusal.NONE else f", not rebuilt: {self.refusal.name.lower()}"
             return f"header gone ({shape}){refusal}"
         if self.audio_bytes is None or self.outcome == Outcome.CORRECT and not self.needs_repair:
-            return str(self.outcome).replace("-", " ")
-        word = "would fix" if self.needs_repair else str(self.outcome).replace("-", " ")
+            return _WORDS.get(self.outcome, str(self.outcome).replace("-", " "))
+        word = "would fix" if self.needs_repair else _WORDS.get(self.outcome, str(self.outcome).replace("-", " "))
         container = {Kind.W64: "Wave64 ", Kind.AIFF: "AIFF ", Kind.AIFC: "AIFF-C "}.get(self.kind, "")
         sizes = (f"{container}data size {self.stated_bytes:,} -> {self.audio_bytes:,} bytes"
                  if self.stated_bytes != self.audio_bytes else
@@ -171,6 +171,9 @@ class Report:
             sizes += f" ({cents // 100:,}.{cents % 100:02} s)"
         return f"{word}: {sizes}" + (", as RF64" if self.rf64 and self.checked else ", now RF64" if self.rf64
                                      else ", as RF64 by an insert" if self.insert else "")
+
+
+_WORDS = {Outcome.TO_END: "to the end"}  # zavevuv's, where the outcome's name is not
 
 
 class _Report(ctypes.Structure):

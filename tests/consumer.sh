@@ -20,15 +20,8 @@ objdump -T "$lib" | awk 'NF > 5 && $(NF-3) !~ /^\*(UND|ABS)\*$/ {print " " $NF "
 sed -n 's/^ \(zavevuv_[^ ]*\) .*/ \1/p' "$build/generated/symbols" | diff - "$work/exported" ||
   { echo "FAIL: exported other than the symbols file says"; exit 1; }
 
-# A crashed take: the sizes a recorder writes before its first sample.
-take() {
-  python3 -c '
-import struct, sys
-audio = bytes(range(256)) * 16
-fmt = struct.pack("<HHIIHH", 1, 2, 44100, 176400, 4, 16)
-head = b"RIFF" + struct.pack("<I", 36) + b"WAVEfmt " + struct.pack("<I", 16) + fmt
-open(sys.argv[1], "wb").write(head + b"data" + struct.pack("<I", 0) + audio)' "$1"
-}
+# A crashed take, as the build's sample is.
+take() { "$build/make_sample" "$1" >/dev/null; }
 
 echo "== built by find_package, shared and static"
 cmake -S "$source/tests/consumer" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$work/stage" \

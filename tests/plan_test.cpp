@@ -605,6 +605,7 @@ std::string Aiff(std::string form, std::string type, Sampled as, std::string bef
   return wavgen::BuildAiff({.form = form,
                             .type = type,
                             .channels = 2,
+                            .bits = static_cast<std::uint16_t>(8 * as.bytes),
                             .before = before,
                             .samples = Plucked(kFrames, 2, as, 2)});
 }
@@ -626,7 +627,7 @@ std::vector<Row> Rows() {
   const std::string w64 = W64(16, kLe16);
   const std::string ulaw = Wav(8, 1, {'m', 1}, Chunk("fact", Le32(kFrames)), "RIFF", 7);
   const std::string flt = Wav(32, 2, {'f', 4}, Chunk("fact", Le32(kFrames)), "RIFF", 3);
-  const std::string i32 = Wav(32, 2, {'i', 4});
+  const std::string i32 = Wav(32, 2, {'i', 4}), a32 = Aiff("AIFF", "NONE", {'i', 4, true});
   // clang-format off
   return {
       // The head zeroed: over it exactly, past it (a sector), or written part-way.
@@ -636,6 +637,7 @@ std::vector<Row> Rows() {
       {"rf64, zeroed", rf64, rf64, Zeros, 600, Shape::Zeroed},
       {"aiff, zeroed", aiff, aiff, Zeros, 54, Shape::Zeroed, Refusal::None, true},
       {"aifc sowt, zeroed", sowt, sowt, Zeros, 2048, Shape::Zeroed, Refusal::None, true},
+      {"aiff 32-bit, zeroed", a32, a32, Zeros, 54, Shape::Zeroed, Refusal::None, true},
       {"w64, zeroed", w64, w64, Zeros, 104, Shape::Zeroed, Refusal::None, true},
       {"mu-law, zeroed", ulaw, ulaw, Zeros, 56, Shape::Zeroed, Refusal::None, true},
       {"float, zeroed", flt, flt, Zeros, 512, Shape::Zeroed, Refusal::None, true},
@@ -663,6 +665,8 @@ std::vector<Row> Rows() {
       {"silence", wav, Build({.channels = 2, .samples = std::string(48000, '\0')}), Zeros, 44,
        Shape::None, Refusal::Silent},
       {"its header stands", wav, wav2, Zeros, 0, Shape::None},
+      {"form gone, 2 bytes between the take's head and data", wav, Build({.channels = 2, .extra = Le16(0),
+       .samples = Plucked(kFrames, 2, kLe16, 7)}), Overwritten, 4, Shape::None, Refusal::NoRoom},
   };
   // clang-format on
 }
